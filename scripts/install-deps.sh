@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build, the tests and the benchmark need and is
+# missing. Run as root; does nothing when everything is already there.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ make python3 googletest libgtest-dev time
+          mingw-w64 wine wine32:i386 icoutils)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

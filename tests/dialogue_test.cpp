@@ -1,0 +1,158 @@
+#include "converter.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string banner = "\t+----------------------------+\n"
+                           "\t|NORVANE                     |\n"
+                           "\t|     CODED BY qortez7       |\n"
+                           "\t+----------------------------+\n"
+                           "\nEnter the output file name(with .c extension): ";
+const std::string instructions =
+    "\nNow start entering DOS commands: \n"
+    "or edit a .bat or .cmd code and copy all the codes then paste it in the window"
+    "\nWhen finished, type 'end' for the end of commands\n"
+    "\nStart:\n\n";
+const std::string success = "\n\nFile successfully created"
+                            "\nNow compile it with any C compiler"
+                            "\nThanks for using this app";
+const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
+                            "#include <stdio.h>\n#include <conio.h>\n#include <stdlib.h>\n"
+                            "int main()\n{\n";
+const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
+
+std::string program(const std::vector<std::string> &literals) {
+    std::string text = opening;
+    for (const auto &literal : literals)
+        text += "\tsystem(\"" + literal + "\");\n";
+    return text + closing;
+}
+
+struct conversation {
+    std::string console;
+    int status;
+    int key_waits = 0;
+    std::string console_at_key_wait; // what the console showed when the key wait began
+    std::string unread_input;
+};
+
+// Runs a whole dialogue with a buffered console, as the real one is.
+conversation converse(const std::string &input, const temp_dir &dir) {
+    std::istringstream in(input);
+    const std::string console_path = dir / "console.txt";
+    std::ofstream out(console_path, std::ios::binary);
+    conversation talk{};
+    talk.status = run_conversion(in, out, [&] {
+        ++talk.key_waits;
+        talk.console_at_key_wait = read_file(console_path);
+    });
+    out.close();
+    talk.console = read_file(console_path);
+    in.clear();
+    talk.unread_input.assign(std::istreambuf_iterator<char>(in), {});
+    return talk;
+}
+
+TEST(Dialogue, CompletedConversions) {
+    const std::string long_command(10000, 'x');
+    struct {
+        const char *what;
+        std::string lines; // after the name line "out.c\n"
+        std::vector<std::string> literals;
+        std::string unread;
+    } cases[] = {
+        {"no commands", "end\n", {}, ""},
+        {"commands in order",
+         "cd C:\\temp\necho \"hi\"\nend\n",
+         {"cd C:\\\\temp", "echo \\\"hi\\\""},
+         ""},
+        {"lines after the terminator stay unread", "ver\nend\nvol\n", {"ver"}, "vol\n"},
+        {"only the exact word ends",
+         "END\n end\nend \nEnd\nend\n",
+         {"END", " end", "end ", "End"},
+         ""},
+        {"an empty line is a command", "\n\t\nend\n", {"", "\t"}, ""},
+        {"CR LF line ends", "echo a\r\n\r\nend\r\nvol\r\n", {"echo a", ""}, "vol\r\n"},
+        {"only one CR is a line end", "echo a\r\r\nend\r\n", {"echo a\\015"}, ""},
+        {"input ends without the terminator", "echo a\necho b\n", {"echo a", "echo b"}, ""},
+        {"last line without a line end", "echo a\necho b", {"echo a", "echo b"}, ""},
+        {"terminator without a line end", "echo a\nend", {"echo a"}, ""},
+        {"long lines are whole", long_command + "\nend\n", {long_command}, ""},
+    };
+    for (const auto &c : cases) {
+        temp_dir dir;
+        const conversation talk = converse(dir / "out.c" + "\n" + c.lines, dir);
+        EXPECT_EQ(talk.console, banner + instructions + success) << c.what;
+        EXPECT_EQ(talk.console_at_key_wait, talk.console) << c.what;
+        EXPECT_EQ(talk.key_waits, 1) << c.what;
+        EXPECT_EQ(talk.status, 0) << c.what;
+        EXPECT_EQ(read_file(dir / "out.c"), program(c.literals)) << c.what;
+        EXPECT_EQ(talk.unread_input, c.unread) << c.what;
+    }
+}
+
+TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
+    const std::string long_name(200, 'n');
+    struct {
+        const char *what;
+        std::string before, name, after;
+    } cases[] = {
+        {"plain", "", "out.c", "\n"},
+        {"empty lines first", "\n \t\r\n\v\f\n", "out.c", "\n"},
+        {"second word dropped with the line", "  ", "out.c", " second.c\n"},
+        {"CR LF", "", "out.c", "\r\n"},
+        {"long name", "", long_name + ".c", "\n"},
+    };
+    for (const auto &c : cases) {
+        temp_dir dir;
+        const conversation talk = converse(c.before + dir / c.name + c.after + "echo\nend\n", dir);
+        EXPECT_EQ(talk.console, banner + instructions + success) << c.what;
+        EXPECT_EQ(read_file(dir / c.name), program({"echo"})) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(dir / "second.c")) << c.what;
+    }
+}
+
+TEST(Dialogue, ExistingFileIsEmptiedAndRewritten) {
+    temp_dir dir;
+    std::ofstream(dir / "out.c") << std::string(5000, 'o');
+    converse(dir / "out.c" + "\nend\n", dir);
+    EXPECT_EQ(read_file(dir / "out.c"), program({}));
+}
+
+TEST(Dialogue, InputEndingBeforeANameCreatesNothing) {
+    for (const std::string input : {"", "\n \n\t"}) {
+        temp_dir dir;
+        const conversation talk = converse(input, dir);
+        EXPECT_EQ(talk.console, banner);
+        EXPECT_EQ(talk.status, 1);
+        EXPECT_EQ(talk.key_waits, 0);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / ""), {}), 1); // console
+    }
+}
+
+TEST(Dialogue, FileThatCannotBeOpenedEndsTheRun) {
+    temp_dir dir;
+    const conversation talk = converse(dir / "missing/out.c" + "\necho\nend\n", dir);
+    EXPECT_EQ(talk.console, banner + "Some error occurred while opening file");
+    EXPECT_EQ(talk.console_at_key_wait, talk.console);
+    EXPECT_EQ(talk.key_waits, 1);
+    EXPECT_EQ(talk.status, 1);
+}
+
+TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
+    temp_dir dir;
+    const conversation talk = converse("/dev/full\necho\nend\n", dir);
+    EXPECT_EQ(talk.console, banner + instructions + "\n\nSome error occurred while writing file");
+    EXPECT_EQ(talk.console_at_key_wait, talk.console);
+    EXPECT_EQ(talk.key_waits, 1);
+    EXPECT_EQ(talk.status, 1);
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "source_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
+                            "#include <stdio.h>\n#include <conio.h>\n#include <stdlib.h>\n"
+                            "int main()\n{\n";
+const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
+
+std::string command_line(const std::string &cmd) {
+    std::ostringstream fp;
+    write_command(fp, cmd);
+    return fp.str();
+}
+
+TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
+    std::ostringstream fp;
+    write_opening(fp);
+    write_closing(fp);
+    EXPECT_EQ(fp.str(), opening + closing);
+}
+
+TEST(SourceLayout, CommandsAreEscapedSoTheCompiledProgramGetsTheTypedBytes) {
+    struct {
+        std::string typed, literal;
+    } cases[] = {
+        {"", ""},
+        {"dir /w", "dir /w"},
+        {"  \tcopy a b\t ", "  \tcopy a b\t "},
+        {"echo 100% %PATH% %%i", "echo 100% %PATH% %%i"},
+        {"cd C:\\temp", "cd C:\\\\temp"},
+        {"echo \"hi\"", "echo \\\"hi\\\""},
+        {"echo \");exit(1);(\"", "echo \\\");exit(1);(\\\""},
+        {"why? a?b?", "why? a?b?"},
+        {"echo ??!", "echo ?\\?!"},
+        {"???/", "?\\?\\?/"},
+        {"\x1b[1mbold", "\\033[1mbold"},
+        {"a\rb", "a\\015b"},
+        {"\x01"
+         "7",
+         "\\0017"},
+        {"\x7f", "\\177"},
+        {std::string("a\0b", 3), "a\\000b"},
+        {"caf\xe9 \x80\xff", "caf\xe9 \x80\xff"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(command_line(c.typed), "\tsystem(\"" + c.literal + "\");\n") << c.typed;
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Runs the real program on a pseudo-terminal and without one.
+
+Usage: terminal_test.py PATH_TO_NORVANE
+"""
+import os
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+PROGRAM = None
+SCRIPT = b"out.c\necho hi\ncd C:\\temp\nend\n"
+LAST_TEXT = b"Thanks for using this app"
+LFLAGS_OFF_DURING_WAIT = termios.ICANON | termios.ECHO | termios.ISIG
+
+
+class Session:
+    """The program on a fresh pseudo-terminal that is its controlling terminal."""
+
+    def __init__(self, test, stdin_bytes=None):
+        self.test = test
+        self.transcript = b""
+        self.folder = tempfile.TemporaryDirectory()
+        self.master, self.slave = os.openpty()
+        self.original_mode = termios.tcgetattr(self.slave)
+        stdin = self.slave
+        if stdin_bytes is not None:
+            script = os.path.join(self.folder.name, "script.bat")
+            with open(script, "wb") as f:
+                f.write(stdin_bytes)
+            stdin = open(script, "rb")
+        self.process = subprocess.Popen(
+            [PROGRAM], cwd=self.folder.name, stdin=stdin, stdout=self.slave,
+            stderr=self.slave, start_new_session=True,
+            preexec_fn=lambda: __import__("fcntl").ioctl(1, termios.TIOCSCTTY, 0))
+        if stdin is not self.slave:
+            stdin.close()
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        os.close(self.master)
+        os.close(self.slave)
+        self.folder.cleanup()
+
+    def fail(self, why):
+        self.test.fail(f"{why}\n--- transcript ---\n{self.transcript.decode(errors='replace')}")
+
+    def read_until(self, text, timeout=10):
+        deadline = time.monotonic() + timeout
+        while text not in self.transcript:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.master], [], [], left)[0]:
+                self.fail(f"gave up waiting for {text!r}")
+            self.transcript += os.read(self.master, 4096)
+
+    def type(self, data):
+        os.write(self.master, data)
+
+    def local_flags(self):
+        return termios.tcgetattr(self.slave)[3]
+
+    def expect_waiting_for_key(self):
+        self.read_until(LAST_TEXT)
+        time.sleep(0.3)
+        if self.process.poll() is not None:
+            self.fail("ended without a key press")
+        if self.local_flags() & LFLAGS_OFF_DURING_WAIT:
+            self.fail("terminal not in key-wait mode (canonical, echo or signal keys on)")
+
+    def expect_exit(self, status):
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.fail("still running after the key")
+        self.test.assertEqual(self.process.returncode, status, self.transcript)
+        self.test.assertEqual(termios.tcgetattr(self.slave), self.original_mode,
+                              "terminal settings not restored")
+
+    def drain(self):
+        while select.select([self.master], [], [], 0.2)[0]:
+            try:
+                self.transcript += os.read(self.master, 4096)
+            except OSError:
+                break
+
+    def file(self, name):
+        with open(os.path.join(self.folder.name, name), "rb") as f:
+            return f.read()
+
+
+class OnATerminal(unittest.TestCase):
+    def session(self, stdin_bytes=None):
+        s = Session(self, stdin_bytes)
+        self.addCleanup(s.close)
+        return s
+
+    def test_redirected_input_still_waits_for_one_unechoed_key(self):
+        for key in (b"x", b"\x03", b"\x1a"):  # Ctrl-C and Ctrl-Z are keys too
+            with self.subTest(key=key):
+                s = self.session(SCRIPT)
+                s.expect_waiting_for_key()
+                s.type(key)
+                s.expect_exit(0)
+                s.drain()
+                self.assertTrue(s.transcript.endswith(LAST_TEXT), s.transcript)
+                self.assertIn(b'\tsystem("cd C:\\\\temp");\n', s.file("out.c"))
+
+    def test_typed_dialogue_shows_each_text_before_reading(self):
+        s = self.session()
+        s.read_until(b"extension): ")
+        s.type(b"out.c\n")
+        s.read_until(b"Start:\r\n\r\n")
+        s.type(b"ver\nend\n")
+        s.expect_waiting_for_key()
+        s.type(b"k")
+        s.expect_exit(0)
+        self.assertIn(b'\tsystem("ver");\n', s.file("out.c"))
+
+    def test_signals_during_the_wait_restore_the_terminal(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=sig.name):
+                s = self.session(SCRIPT)
+                s.expect_waiting_for_key()
+                s.process.send_signal(sig)
+                s.expect_exit(-sig)
+
+
+class WithoutATerminal(unittest.TestCase):
+    def run_detached(self, stdin_bytes):
+        with tempfile.TemporaryDirectory() as folder:
+            done = subprocess.run([PROGRAM], cwd=folder, input=stdin_bytes,
+                                  capture_output=True, start_new_session=True, timeout=10)
+        return done.returncode, done.stdout
+
+    def test_endings(self):
+        cases = [
+            (SCRIPT, 0, LAST_TEXT),
+            (b"/dev/full\necho\nend\n", 1, b"\n\nSome error occurred while writing file"),
+            (b"no/such/folder/out.c\n", 1, b"extension): Some error occurred while opening file"),
+            (b"", 1, b"extension): "),
+        ]
+        for stdin_bytes, status, ending in cases:
+            with self.subTest(input=stdin_bytes):
+                code, out = self.run_detached(stdin_bytes)
+                self.assertEqual(code, status)
+                self.assertTrue(out.endswith(ending), out)
+
+
+if __name__ == "__main__":
+    PROGRAM = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

@@ -3,10 +3,14 @@
 #include "console.h"
 #include "source_layout.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -27,12 +31,75 @@ const char success[] = "\n\nFile successfully created"
 const char write_failure[] = "\n\nSome error occurred while writing file";
 const char terminator[] = "end";
 
-// Reads one line without its line end. A carriage return before the line feed is dropped, as
-// the Windows console does, so CR LF input converts the same everywhere.
-bool read_line(std::istream &in, std::string &line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
+// Hands over the next block of input: what the stream holds already or, when it holds nothing,
+// what one read of its source brings (a single line when a person is typing). Pending console
+// text is shown first, as that read may wait for the person.
+std::size_t read_block(std::istream &in, std::ostream &out, std::vector<char> &block) {
+    std::streambuf &source = *in.rdbuf();
+    if (source.in_avail() <= 0) {
+        out.flush();
+        if (source.sgetc() == std::char_traits<char>::eof()) return 0;
+    }
+    const auto wanted = std::min<std::streamsize>(source.in_avail(), block.size());
+    return static_cast<std::size_t>(source.sgetn(block.data(), wanted));
+}
+
+// A carriage return before the line feed is dropped, as the Windows console does, so CR LF
+// input converts the same everywhere.
+std::string_view without_cr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// Moves the generated text gathered so far into the file, in one large write.
+void pass_on(std::string &text, std::ostream &fp) {
+    fp.write(text.data(), static_cast<std::streamsize>(text.size()));
+    text.clear();
+}
+
+// Writes the whole lines in [from, to), each ended by a line feed, as commands.
+void write_lines(std::string &text, const char *from, const char *to) {
+    if (from != to)
+        write_commands(text, without_cr({from, static_cast<std::size_t>(to - 1 - from)}));
+}
+
+// Writes one command for each line up to the terminator or the end of input; a last line
+// without a line end is still a line. Only the line at hand is held: in the block, or in
+// `carried` while it spans blocks. The lines of a block before the terminator are written
+// together, in one pass.
+void convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) {
+    std::vector<char> block(1 << 16);
+    std::string carried;
+    std::string text;
+    for (std::size_t size; (size = read_block(in, out, block)) > 0; pass_on(text, fp)) {
+        const char *const stop = block.data() + size;
+        const char *unwritten = block.data();
+        const char *line = unwritten;
+        while (const auto *line_end =
+                   static_cast<const char *>(std::memchr(line, '\n', stop - line))) {
+            std::string_view whole(line, line_end - line);
+            if (!carried.empty()) whole = carried.append(whole);
+            if (without_cr(whole) == terminator) {
+                write_lines(text, unwritten, line);
+                pass_on(text, fp);
+                // What follows the terminator stays unread: give it back to the stream.
+                for (const char *unread = stop; unread != line_end + 1;)
+                    in.rdbuf()->sputbackc(*--unread);
+                return;
+            }
+            if (!carried.empty()) {
+                write_commands(text, without_cr(carried));
+                carried.clear();
+                unwritten = line_end + 1;
+            }
+            line = line_end + 1;
+        }
+        write_lines(text, unwritten, line);
+        carried.append(line, stop);
+    }
+    if (!carried.empty() && without_cr(carried) != terminator)
+        write_commands(text, without_cr(carried));
+    pass_on(text, fp);
 }
 
 } // namespace
@@ -52,15 +119,15 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
         wait_for_key();
         return 1;
     }
-    write_opening(fp);
+    std::string text;
+    write_opening(text);
+    pass_on(text, fp);
     out << instructions;
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); // rest of the name line
 
-    // End of input closes the list just as the terminator does.
-    std::string cmd;
-    while (read_line(in, cmd) && cmd != terminator)
-        write_command(fp, cmd);
-    write_closing(fp);
+    convert_commands(in, out, fp);
+    write_closing(text);
+    pass_on(text, fp);
 
     // Closing flushes the buffered text, so only now is it known whether the file is whole.
     fp.close();

@@ -1,6 +1,10 @@
 #include "source_layout.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 const char header[300] = "/*\nNorvane\nBy qortez7\n*/\n";
 const char incs[200] =
@@ -9,62 +13,109 @@ const char end[50] = "\tgetch();\n}";
 
 namespace {
 
-// How a byte of a command is written inside the C string literal.
-enum class byte_kind : unsigned char { plain, backslashed, octal, question };
+// How each byte of a command is written inside the C string literal, so that the compiled
+// program hands exactly the typed bytes to system(): backslashes and quotes are escaped, and
+// control bytes other than tab become three-digit octal escapes, which cannot swallow a
+// following digit. Everything else, tab, '%' and bytes from 0x80 on included, stays as it is.
+struct escape {
+    char text[4];
+    unsigned char size;
+};
 
-constexpr std::array<byte_kind, 256> make_byte_kinds() {
-    std::array<byte_kind, 256> kinds{};
-    for (int b = 0; b < 0x20; ++b)
-        kinds[b] = byte_kind::octal;
-    kinds['\t'] = byte_kind::plain;
-    kinds[0x7F] = byte_kind::octal;
-    kinds['\\'] = byte_kind::backslashed;
-    kinds['"'] = byte_kind::backslashed;
-    kinds['?'] = byte_kind::question;
-    return kinds;
-}
-
-constexpr std::array<byte_kind, 256> byte_kinds = make_byte_kinds();
-
-// Writes the command so that the compiled program passes exactly these bytes to system():
-// backslashes and quotes are escaped, a second '?' in a row is escaped so that no trigraph
-// forms, and control bytes (other than tab) become three-digit octal escapes, which cannot
-// swallow a following digit.
-void write_escaped(std::ostream &fp, std::string_view cmd) {
-    std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < cmd.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(cmd[i]);
-        const byte_kind kind = byte_kinds[byte];
-        if (kind == byte_kind::plain ||
-            (kind == byte_kind::question && (i == 0 || cmd[i - 1] != '?')))
-            continue;
-        fp.write(cmd.data() + plain_from, static_cast<std::streamsize>(i - plain_from));
-        plain_from = i + 1;
-        if (kind == byte_kind::octal) {
-            const char escape[] = {'\\', static_cast<char>('0' + (byte >> 6)),
-                                   static_cast<char>('0' + ((byte >> 3) & 7)),
-                                   static_cast<char>('0' + (byte & 7))};
-            fp.write(escape, sizeof escape);
-        } else {
-            const char escape[] = {'\\', cmd[i]};
-            fp.write(escape, sizeof escape);
-        }
+constexpr std::array<escape, 256> make_escapes() {
+    std::array<escape, 256> escapes{};
+    for (int b = 0; b < 256; ++b) {
+        if ((b < 0x20 && b != '\t') || b == 0x7F)
+            escapes[b] = {
+                {'\\', char('0' + (b >> 6)), char('0' + ((b >> 3) & 7)), char('0' + (b & 7))}, 4};
+        else if (b == '\\' || b == '"')
+            escapes[b] = {{'\\', char(b)}, 2};
+        else
+            escapes[b] = {{char(b)}, 1};
     }
-    fp.write(cmd.data() + plain_from, static_cast<std::streamsize>(cmd.size() - plain_from));
+    return escapes;
 }
+
+constexpr std::array<escape, 256> escapes = make_escapes();
+
+// A '?' right after a '?' is escaped, so that no trigraph forms in C89.
+constexpr escape second_question_mark = {{'\\', '?'}, 2};
+
+// Sixteen bytes at a time, in vector registers where the machine has them; the compiler splits
+// the work where it has none.
+using sixteen = unsigned char __attribute__((vector_size(16)));
+
+static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
+
+// Where the first byte that is not copied as it is stands among sixteen (16: nowhere): a
+// control byte (line ends and tab too, which write_byte copies), '"', '?', '\\' or 0x7F.
+int first_to_escape(sixteen bytes) {
+    const auto marks =
+        (bytes < 0x20) | (bytes == '"') | (bytes == '?') | (bytes == '\\') | (bytes == 0x7F);
+    std::uint64_t halves[2];
+    std::memcpy(halves, &marks, sizeof halves);
+    if (halves[0]) return std::countr_zero(halves[0]) / 8;
+    if (halves[1]) return 8 + std::countr_zero(halves[1]) / 8;
+    return 16;
+}
+
+char *write_byte(char *next, const char *byte, std::string_view lines) {
+    const auto b = static_cast<unsigned char>(*byte);
+    const escape &e =
+        b == '?' && byte != lines.data() && byte[-1] == '?' ? second_question_mark : escapes[b];
+    std::memcpy(next, e.text, sizeof e.text);
+    return next + e.size;
+}
+
+constexpr char command_start[] = "\tsystem(\"";
+constexpr char command_end[] = "\");\n";
 
 } // namespace
 
-void write_opening(std::ostream &fp) {
-    fp << header << incs;
+void write_opening(std::string &text) {
+    text += header;
+    text += incs;
 }
 
-void write_command(std::ostream &fp, std::string_view cmd) {
-    fp << "\tsystem(\"";
-    write_escaped(fp, cmd);
-    fp << "\");\n";
+void write_commands(std::string &text, std::string_view lines) {
+    // Built on the stack and appended a few kilobytes at a time.
+    char piece[4096];
+    char *next = std::copy_n(command_start, sizeof command_start - 1, piece);
+    for (const char *byte = lines.data(), *const stop = byte + lines.size(); byte != stop;) {
+        if (piece + sizeof piece - next < 64) { // room for one step and a line's end and start
+            text.append(piece, next);
+            next = piece;
+        }
+        // Sixteen bytes (fewer at the end, the rest zero) are copied as they are; the first
+        // one that needs a look, if any, is written over.
+        const auto count = static_cast<int>(std::min<std::ptrdiff_t>(stop - byte, 16));
+        sixteen bytes{};
+        if (count == 16) // a copy of known size, which the compiler makes one load
+            std::memcpy(&bytes, byte, 16);
+        else
+            std::memcpy(&bytes, byte, static_cast<std::size_t>(count));
+        std::memcpy(next, &bytes, sizeof bytes);
+        const int plain = std::min(first_to_escape(bytes), count);
+        next += plain;
+        byte += plain;
+        if (plain == count) continue;
+        const std::size_t line_end = *byte == '\n'                                         ? 1
+                                     : *byte == '\r' && stop - byte > 1 && byte[1] == '\n' ? 2
+                                                                                           : 0;
+        if (line_end == 0) {
+            next = write_byte(next, byte++, lines);
+            continue;
+        }
+        byte += line_end;
+        next = std::copy_n(command_end, sizeof command_end - 1, next);
+        next = std::copy_n(command_start, sizeof command_start - 1, next);
+    }
+    next = std::copy_n(command_end, sizeof command_end - 1, next);
+    text.append(piece, next);
 }
 
-void write_closing(std::ostream &fp) {
-    fp << "\tprintf(\"\\n\");" << '\n' << end;
+void write_closing(std::string &text) {
+    text += "\tprintf(\"\\n\");";
+    text += '\n';
+    text += end;
 }

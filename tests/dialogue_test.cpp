@@ -98,6 +98,29 @@ TEST(Dialogue, CompletedConversions) {
     }
 }
 
+// Input is taken in blocks of 64 KiB. A line longer than a block, and a CR LF line end and the
+// terminator placed across the end of a block, must come out as if read line by line.
+TEST(Dialogue, LinesAcrossInputBlocks) {
+    const std::size_t block = 1 << 16;
+    for (std::size_t shift = 0; shift < 9; ++shift) {
+        temp_dir dir;
+        const std::string long_command(block + 100, 'y');
+        std::string commands = long_command + "\r\n";
+        std::vector<std::string> literals = {long_command};
+        for (int i = 0; commands.size() < 2 * block - 300; ++i) {
+            commands += "echo " + std::string(i % 97, 'x') + "\\" + (i % 3 ? "\r\n" : "\n");
+            literals.push_back("echo " + std::string(i % 97, 'x') + "\\\\");
+        }
+        // The filler ends so that "end" starts `shift` bytes before the end of the second block.
+        const std::string filler(2 * block - shift - commands.size() - 2, 'z');
+        commands += filler + "\r\nend\r\nver\n";
+        literals.push_back(filler);
+        const conversation talk = converse(dir / "out.c" + "\n" + commands, dir);
+        EXPECT_EQ(read_file(dir / "out.c"), program(literals)) << shift;
+        EXPECT_EQ(talk.unread_input, "ver\n") << shift;
+    }
+}
+
 TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
     const std::string long_name(200, 'n');
     struct {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 namespace {
@@ -13,16 +12,16 @@ const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
 const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
 
 std::string command_line(const std::string &cmd) {
-    std::ostringstream fp;
-    write_command(fp, cmd);
-    return fp.str();
+    std::string text;
+    write_commands(text, cmd);
+    return text;
 }
 
 TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
-    std::ostringstream fp;
-    write_opening(fp);
-    write_closing(fp);
-    EXPECT_EQ(fp.str(), opening + closing);
+    std::string text;
+    write_opening(text);
+    write_closing(text);
+    EXPECT_EQ(text, opening + closing);
 }
 
 TEST(SourceLayout, CommandsAreEscapedSoTheCompiledProgramGetsTheTypedBytes) {
@@ -37,8 +36,13 @@ TEST(SourceLayout, CommandsAreEscapedSoTheCompiledProgramGetsTheTypedBytes) {
         {"echo \"hi\"", "echo \\\"hi\\\""},
         {"echo \");exit(1);(\"", "echo \\\");exit(1);(\\\""},
         {"why? a?b?", "why? a?b?"},
-        {"echo ??!", "echo ?\\?!"},
-        {"???/", "?\\?\\?/"},
+        {"echo ?"
+         "?!",
+         "echo ?\\?!"}, // split so that no trigraph forms here
+        {"?"
+         "?"
+         "?/",
+         "?\\?\\?/"},
         {"\x1b[1mbold", "\\033[1mbold"},
         {"a\rb", "a\\015b"},
         {"\x01"
@@ -50,6 +54,19 @@ TEST(SourceLayout, CommandsAreEscapedSoTheCompiledProgramGetsTheTypedBytes) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(command_line(c.typed), "\tsystem(\"" + c.literal + "\");\n") << c.typed;
+}
+
+TEST(SourceLayout, EachLineOfARunIsOneCommand) {
+    struct {
+        std::string lines, text;
+    } cases[] = {
+        {"a\nb", "\tsystem(\"a\");\n\tsystem(\"b\");\n"},
+        {"a\r\n\nb\r", "\tsystem(\"a\");\n\tsystem(\"\");\n\tsystem(\"b\\015\");\n"},
+        {"a\rb\n?\n?", "\tsystem(\"a\\015b\");\n\tsystem(\"?\");\n\tsystem(\"?\");\n"},
+        {"\n", "\tsystem(\"\");\n\tsystem(\"\");\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(command_line(c.lines), c.text) << c.lines;
 }
 
 } // namespace

@@ -105,13 +105,11 @@ void convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) {
 } // namespace
 
 int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key) {
-    out << banner << name_prompt;
+    // Every text is flushed before the next read, which may wait for a person to type.
+    out << banner << name_prompt << std::flush;
 
     std::string filename;
-    if (!(in >> filename)) {
-        out.flush();
-        return 1; // input ended before a name: there is nothing to create
-    }
+    if (!(in >> filename)) return 1; // input ended before a name: there is nothing to create
 
     std::ofstream fp(filename);
     if (!fp) {
@@ -122,7 +120,7 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
     std::string text;
     write_opening(text);
     pass_on(text, fp);
-    out << instructions;
+    out << instructions << std::flush;
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); // rest of the name line
 
     convert_commands(in, out, fp);
@@ -140,7 +138,6 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
 #ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
 int main() {
     // Unsynchronised standard streams are buffered, which long redirected scripts need.
-    // std::cin stays tied to std::cout, so every text is shown before the next read.
     std::ios::sync_with_stdio(false);
     return run_conversion(std::cin, std::cout, console_wait_for_key);
 }

@@ -121,6 +121,39 @@ TEST(Dialogue, LinesAcrossInputBlocks) {
     }
 }
 
+// Input that arrives a line at a time, as typed, noting what the console showed at each read.
+class typist : public std::streambuf {
+  public:
+    typist(std::vector<std::string> lines, std::string console_path)
+        : lines_(std::move(lines)), console_path_(std::move(console_path)) {}
+    std::vector<std::string> seen_at_reads;
+
+  private:
+    int_type underflow() override {
+        if (gptr() != egptr()) return traits_type::to_int_type(*gptr());
+        seen_at_reads.push_back(read_file(console_path_));
+        if (next_ == lines_.size()) return traits_type::eof();
+        std::string &line = lines_[next_++];
+        setg(line.data(), line.data(), line.data() + line.size());
+        return traits_type::to_int_type(line[0]);
+    }
+    std::vector<std::string> lines_;
+    std::string console_path_;
+    std::size_t next_ = 0;
+};
+
+TEST(Dialogue, EachTextIsShownBeforeTheNextRead) {
+    temp_dir dir;
+    // The name line comes in two pieces, so dropping its rest needs a read of its own.
+    typist keyboard({dir / "out.c" + " ", "rest\n", "dir\n", "end\n"}, dir / "console.txt");
+    std::istream in(&keyboard);
+    std::ofstream out(dir / "console.txt", std::ios::binary);
+    run_conversion(in, out, [] {});
+    const std::string shown = banner + instructions;
+    EXPECT_EQ(keyboard.seen_at_reads, (std::vector<std::string>{banner, shown, shown, shown}));
+    EXPECT_EQ(read_file(dir / "out.c"), program({"dir"}));
+}
+
 TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
     const std::string long_name(200, 'n');
     struct {

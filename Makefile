@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize windows test-windows install clean
+.PHONY: build run test test-sanitize bench windows test-windows install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -17,6 +17,9 @@ test-sanitize:
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
+bench: build
+	python3 bench/bench.py build/release/norvane build/bench
+
 windows:
 	@cmake --preset windows-x86 >/dev/null
 	cmake --build --preset windows-x86
@@ -24,7 +27,10 @@ windows:
 # Needs MinGW-w64, Wine and icoutils (scripts/install-deps.sh); skipped without them, unless
 # NORVANE_REQUIRE_WINDOWS is set, as it is in CI.
 WINDOWS_TOOLS = i686-w64-mingw32-g++ wine wrestool icotool
-test-windows:
+test-bench: build
+	python3 bench/bench.py build/release/norvane build/bench
+
+windows:
 	@missing=; for tool in $(WINDOWS_TOOLS); do \
 	    command -v $$tool >/dev/null || missing="$$missing $$tool"; done; \
 	if [ -z "$$missing" ]; then \

@@ -27,10 +27,7 @@ windows:
 # Needs MinGW-w64, Wine and icoutils (scripts/install-deps.sh); skipped without them, unless
 # NORVANE_REQUIRE_WINDOWS is set, as it is in CI.
 WINDOWS_TOOLS = i686-w64-mingw32-g++ wine wrestool icotool
-test-bench: build
-	python3 bench/bench.py build/release/norvane build/bench
-
-windows:
+test-windows:
 	@missing=; for tool in $(WINDOWS_TOOLS); do \
 	    command -v $$tool >/dev/null || missing="$$missing $$tool"; done; \
 	if [ -z "$$missing" ]; then \

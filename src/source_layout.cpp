@@ -67,6 +67,12 @@ char *write_byte(char *next, const char *byte, std::string_view lines) {
     return next + e.size;
 }
 
+// The length of the line end at `byte`: a line feed, or a carriage return and a line feed.
+std::size_t line_end_at(const char *byte, const char *stop) {
+    if (*byte == '\n') return 1;
+    return *byte == '\r' && stop - byte > 1 && byte[1] == '\n' ? 2 : 0;
+}
+
 constexpr char command_start[] = "\tsystem(\"";
 constexpr char command_end[] = "\");\n";
 
@@ -99,9 +105,7 @@ void write_commands(std::string &text, std::string_view lines) {
         next += plain;
         byte += plain;
         if (plain == count) continue;
-        const std::size_t line_end = *byte == '\n'                                         ? 1
-                                     : *byte == '\r' && stop - byte > 1 && byte[1] == '\n' ? 2
-                                                                                           : 0;
+        const std::size_t line_end = line_end_at(byte, stop);
         if (line_end == 0) {
             next = write_byte(next, byte++, lines);
             continue;

@@ -40,7 +40,7 @@ std::size_t read_block(std::istream &in, std::ostream &out, std::vector<char> &b
         out.flush();
         if (source.sgetc() == std::char_traits<char>::eof()) return 0;
     }
-    const auto wanted = std::min<std::streamsize>(source.in_avail(), block.size());
+    const auto wanted = std::min(source.in_avail(), static_cast<std::streamsize>(block.size()));
     return static_cast<std::size_t>(source.sgetn(block.data(), wanted));
 }
 

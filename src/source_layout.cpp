@@ -23,17 +23,17 @@ struct escape {
 };
 
 constexpr std::array<escape, 256> make_escapes() {
-    std::array<escape, 256> escapes{};
+    std::array<escape, 256> table{};
     for (int b = 0; b < 256; ++b) {
         if ((b < 0x20 && b != '\t') || b == 0x7F)
-            escapes[b] = {
+            table[b] = {
                 {'\\', char('0' + (b >> 6)), char('0' + ((b >> 3) & 7)), char('0' + (b & 7))}, 4};
         else if (b == '\\' || b == '"')
-            escapes[b] = {{'\\', char(b)}, 2};
+            table[b] = {{'\\', char(b)}, 2};
         else
-            escapes[b] = {{char(b)}, 1};
+            table[b] = {{char(b)}, 1};
     }
-    return escapes;
+    return table;
 }
 
 constexpr std::array<escape, 256> escapes = make_escapes();

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstddef>
 #include <fcntl.h>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ int tty_fd = -1;
 termios saved_mode;
 
 const int fatal_signals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
-struct sigaction previous_actions[sizeof fatal_signals / sizeof fatal_signals[0]];
+struct sigaction previous_actions[std::size(fatal_signals)];
 
 void restore_mode() {
     tcsetattr(tty_fd, TCSANOW, &saved_mode);
@@ -29,7 +30,7 @@ void restore_and_reraise(int sig) {
 }
 
 void catch_fatal_signals() {
-    for (std::size_t i = 0; i < sizeof fatal_signals / sizeof fatal_signals[0]; ++i) {
+    for (std::size_t i = 0; i < std::size(fatal_signals); ++i) {
         struct sigaction action {};
         action.sa_handler = restore_and_reraise;
         action.sa_flags = SA_RESETHAND;
@@ -41,7 +42,7 @@ void catch_fatal_signals() {
 }
 
 void release_fatal_signals() {
-    for (std::size_t i = 0; i < sizeof fatal_signals / sizeof fatal_signals[0]; ++i)
+    for (std::size_t i = 0; i < std::size(fatal_signals); ++i)
         sigaction(fatal_signals[i], &previous_actions[i], nullptr);
 }
 

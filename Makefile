@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize bench windows test-windows install clean
+.PHONY: build run test test-sanitize bench windows windows64 test-windows install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -24,19 +24,14 @@ windows:
 	@cmake --preset windows-x86 >/dev/null
 	cmake --build --preset windows-x86
 
+windows64:
+	@cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64
+
 # Needs MinGW-w64, Wine and icoutils (scripts/install-deps.sh); skipped without them, unless
 # NORVANE_REQUIRE_WINDOWS is set, as it is in CI.
-WINDOWS_TOOLS = i686-w64-mingw32-g++ wine wrestool icotool
 test-windows:
-	@missing=; for tool in $(WINDOWS_TOOLS); do \
-	    command -v $$tool >/dev/null || missing="$$missing $$tool"; done; \
-	if [ -z "$$missing" ]; then \
-	    $(MAKE) --no-print-directory windows && ctest --preset windows-x86; \
-	elif [ -n "$$NORVANE_REQUIRE_WINDOWS" ]; then \
-	    echo "Windows tests cannot run, missing:$$missing"; exit 1; \
-	else \
-	    echo "Windows tests skipped, missing:$$missing (scripts/install-deps.sh installs them)"; \
-	fi
+	@scripts/test-windows.sh
 
 install: build
 	cmake --install build/release

@@ -1,19 +1,23 @@
 #!/usr/bin/env python3
-"""Checks the 32-bit Windows program under Wine, and the resources and imports of its .exe.
+"""Checks the Windows program: its .exe file as built, and its behaviour under Wine.
 
-Usage: windows_test.py EXE C_COMPILER ICON WINEPREFIX
+Usage: windows_test.py --exe EXE --machine i686|x86_64 --objdump OBJDUMP --icon ICON
+                       --cc C_COMPILER --console-host CONSOLE_HOST --prefix WINEPREFIX [TESTS...]
+Executable needs no Wine; Dialogue, GeneratedProgram and KeyWait run under it.
 """
+import argparse
 import os
-import shutil
-import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
-EXE = CC = ICON = None
-WINE_TIMEOUT = 120  # the first run makes the Wine prefix, which takes a while
+import wine
+
+ARGS = None
+KEY_TIMEOUT = 10  # a key must end the program within this many seconds
 
 BANNER = (b"\t+----------------------------+\r\n"
           b"\t|NORVANE                     |\r\n"
@@ -26,44 +30,35 @@ INSTRUCTIONS = (b"\r\nNow start entering DOS commands: \r\n"
                 b"\r\nStart:\r\n\r\n")
 SUCCESS = (b"\r\n\r\nFile successfully created\r\nNow compile it with any C compiler"
            b"\r\nThanks for using this app")
-
-
-def wine(program, folder, stdin_bytes=b""):
-    """Runs a Windows program without a terminal, so no key wait can block; a hang fails."""
-    process = subprocess.Popen(["wine", program], cwd=folder, stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                               start_new_session=True)
-    try:
-        out, _ = process.communicate(stdin_bytes, timeout=WINE_TIMEOUT)
-    except subprocess.TimeoutExpired:
-        os.killpg(process.pid, signal.SIGKILL)
-        process.communicate()
-        raise AssertionError(f"{program} still running after {WINE_TIMEOUT} s")
-    return process.returncode, out
+OPEN_FAILURE = b"Some error occurred while opening file"
+SCRIPT = b"out.c\r\ncd C:\\temp\r\necho \"hi\"\r\nend\r\nver\r\n"
+PROGRAM = (b"/*\r\nNorvane\r\nBy qortez7\r\n*/\r\n#include <stdio.h>\r\n"
+           b"#include <conio.h>\r\n#include <stdlib.h>\r\nint main()\r\n{\r\n"
+           b"\tsystem(\"cd C:\\\\temp\");\r\n\tsystem(\"echo \\\"hi\\\"\");\r\n"
+           b"\tprintf(\"\\n\");\r\n\tgetch();\r\n}")
 
 
 def convert(folder, script):
-    return wine(EXE, folder, script)
+    """Runs norvane without a console, where its key wait returns at once."""
+    return wine.run(ARGS.exe, [], ARGS.prefix, folder, script)
+
+
+def read(folder, name):
+    with open(os.path.join(folder, name), "rb") as f:
+        return f.read()
 
 
 class Dialogue(unittest.TestCase):
-    def test_conversion_writes_cr_lf_lines(self):
-        with tempfile.TemporaryDirectory() as folder:
-            status, console = convert(folder, b"out.c\ncd C:\\temp\necho \"hi\"\r\nend\nver\n")
-            self.assertEqual(console, BANNER + INSTRUCTIONS + SUCCESS)
-            self.assertEqual(status, 0)
-            with open(os.path.join(folder, "out.c"), "rb") as f:
-                self.assertEqual(f.read(), (
-                    b"/*\r\nNorvane\r\nBy qortez7\r\n*/\r\n#include <stdio.h>\r\n"
-                    b"#include <conio.h>\r\n#include <stdlib.h>\r\nint main()\r\n{\r\n"
-                    b"\tsystem(\"cd C:\\\\temp\");\r\n\tsystem(\"echo \\\"hi\\\"\");\r\n"
-                    b"\tprintf(\"\\n\");\r\n\tgetch();\r\n}"))
-
-    def test_file_that_cannot_be_opened(self):
-        with tempfile.TemporaryDirectory() as folder:
-            status, console = convert(folder, b"no\\such\\folder\\out.c\nver\nend\n")
-            self.assertEqual(console, BANNER + b"Some error occurred while opening file")
-            self.assertEqual(status, 1)
+    def test_endings(self):
+        cases = [  # script, console after the banner, exit status, file written
+            (SCRIPT, INSTRUCTIONS + SUCCESS, 0, PROGRAM),
+            (b"no\\such\\folder\\out.c\r\nver\r\nend\r\n", OPEN_FAILURE, 1, None),
+        ]
+        for script, console, status, program in cases:
+            with self.subTest(script=script), tempfile.TemporaryDirectory() as folder:
+                self.assertEqual(convert(folder, script), (status, BANNER + console))
+                if program:
+                    self.assertEqual(read(folder, "out.c"), program)
 
 
 class GeneratedProgram(unittest.TestCase):
@@ -86,12 +81,61 @@ class GeneratedProgram(unittest.TestCase):
             self.assertEqual(convert(folder, script)[0], 0)
             for standard in ("c89", "c99"):
                 with self.subTest(standard=standard):
-                    exe = f"prog-{standard}.exe"
-                    subprocess.run([CC, f"-std={standard}", "-o", exe, "prog.c"], cwd=folder,
-                                   check=True)
-                    _, out = wine(exe, folder)
+                    exe = os.path.join(folder, f"prog-{standard}.exe")
+                    subprocess.run([ARGS.cc, f"-std={standard}", "-o", exe, "prog.c"],
+                                   cwd=folder, check=True)
+                    _, out = wine.run(exe, [], ARGS.prefix, folder)
                     lines = [line.strip() for line in out.decode("latin-1").split("\r\n")]
                     self.assertEqual(lines, expected)
+
+
+class KeyWait(unittest.TestCase):
+    """norvane on a console of its own, its script redirected from a file: it must wait for one
+    real key press on that console, whatever the script holds after its last line."""
+
+    def test_one_key_on_the_console_ends_the_run(self):
+        cases = [  # what, script, key, console after the banner, exit status
+            ("a letter", SCRIPT, b"x", INSTRUCTIONS + SUCCESS, 0),
+            ("Enter", SCRIPT, b"\r", INSTRUCTIONS + SUCCESS, 0),
+            ("open failure", b"no\\such\\folder\\out.c\r\nver\r\n", b"x", OPEN_FAILURE, 1),
+        ]
+        for what, script, key, console, status in cases:
+            with self.subTest(what), tempfile.TemporaryDirectory() as folder:
+                for name, text in (("script.bat", script), ("console.txt", b"")):
+                    with open(os.path.join(folder, name), "wb") as f:
+                        f.write(text)
+                self.assertEqual(self.press_key_when_waiting(folder, key), status)
+                self.assertEqual(read(folder, "console.txt"), BANNER + console)
+                if status == 0:
+                    self.assertEqual(read(folder, "out.c"), PROGRAM)
+
+    def press_key_when_waiting(self, folder, key):
+        host = wine.start(ARGS.console_host, [ARGS.exe, "script.bat", "console.txt"],
+                          ARGS.prefix, folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        try:
+            self.wait_for_last_text(folder, host)
+            time.sleep(0.5)
+            self.assertIsNone(host.poll(), "ended without a key press")
+            host.stdin.write(key)
+            host.stdin.close()
+            try:
+                host.wait(KEY_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                self.fail(f"still running {KEY_TIMEOUT} s after the key")
+            return host.returncode
+        finally:
+            if host.poll() is None:
+                wine.kill(host)
+            host.stdout.close()
+
+    def wait_for_last_text(self, folder, host):
+        deadline = time.monotonic() + wine.TIMEOUT
+        while not read(folder, "console.txt").endswith((SUCCESS, OPEN_FAILURE)):
+            if host.poll() is not None:
+                self.fail(f"ended before its last text: {host.stdout.read()!r}")
+            if time.monotonic() > deadline:
+                self.fail("no last text within the time limit")
+            time.sleep(0.05)
 
 
 def icon_images(ico):
@@ -106,23 +150,27 @@ def icon_images(ico):
 
 
 class Executable(unittest.TestCase):
-    def test_pe32_console_program_for_i386(self):
-        with open(EXE, "rb") as f:
-            pe = f.read()
+    # PE machine and optional-header magic of each build.
+    KINDS = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
+
+    def test_console_program_for_its_machine(self):
+        pe = read(*os.path.split(ARGS.exe))
         header = struct.unpack_from("<I", pe, 0x3C)[0]
         self.assertEqual(pe[header:header + 4], b"PE\0\0")
-        self.assertEqual(struct.unpack_from("<H", pe, header + 4)[0], 0x14C)  # Intel 386
-        self.assertEqual(struct.unpack_from("<H", pe, header + 24)[0], 0x10B)  # PE32
-        self.assertEqual(struct.unpack_from("<H", pe, header + 24 + 68)[0], 3)  # console
+        machine, magic = self.KINDS[ARGS.machine]
+        self.assertEqual(struct.unpack_from("<H", pe, header + 4)[0], machine)
+        self.assertEqual(struct.unpack_from("<H", pe, header + 24)[0], magic)
+        subsystem = header + 24 + 68  # at the same place in PE32 and PE32+
+        self.assertEqual(struct.unpack_from("<H", pe, subsystem)[0], 3)  # console
 
     def test_needs_only_windows_own_dlls(self):
-        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", EXE], capture_output=True,
-                              text=True, check=True).stdout
+        dump = subprocess.run([ARGS.objdump, "-p", ARGS.exe], capture_output=True, text=True,
+                              check=True).stdout
         dlls = {line.split()[-1].lower() for line in dump.splitlines() if "DLL Name:" in line}
         self.assertEqual(dlls, {"kernel32.dll", "msvcrt.dll"})
 
     def test_only_resource_is_the_icon_group(self):
-        listing = subprocess.run(["wrestool", "-l", EXE], capture_output=True, text=True,
+        listing = subprocess.run(["wrestool", "-l", ARGS.exe], capture_output=True, text=True,
                                  check=True).stdout.splitlines()
         groups = [line for line in listing if "type=group_icon" in line]
         self.assertEqual(len(groups), 1, listing)
@@ -131,10 +179,9 @@ class Executable(unittest.TestCase):
         self.assertEqual(len(listing), 5, listing)  # no version, menu, dialog, strings, manifest
 
     def test_icon_group_holds_four_sizes_with_alpha(self):
-        extracted = subprocess.run(["wrestool", "-x", "--type=14", "--name=MYICONNAME", EXE],
+        extracted = subprocess.run(["wrestool", "-x", "--type=14", "--name=MYICONNAME", ARGS.exe],
                                    capture_output=True, check=True).stdout
-        with open(ICON, "rb") as f:
-            drawn = icon_images(f.read())
+        drawn = icon_images(read(*os.path.split(ARGS.icon)))
         built = icon_images(extracted)
         self.assertEqual([(w, h, bits) for w, h, bits, _ in built],
                          [(48, 48, 32), (32, 32, 32), (24, 24, 32), (16, 16, 32)])
@@ -145,8 +192,8 @@ class Executable(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE, CC, ICON, prefix = map(os.path.abspath, sys.argv[1:5])
-    CC = shutil.which(sys.argv[2]) or CC
-    del sys.argv[1:5]
-    os.environ.update(WINEDEBUG="-all", WINEPREFIX=prefix)
-    unittest.main(verbosity=2)
+    parser = argparse.ArgumentParser(usage=__doc__)
+    for option in ("exe", "machine", "objdump", "icon", "cc", "console-host", "prefix"):
+        parser.add_argument("--" + option, required=True)
+    ARGS, tests = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], "-v", *tests])

@@ -3,8 +3,10 @@
 # missing. Run as root; does nothing when everything is already there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make python3 googletest libgtest-dev time
-          mingw-w64 wine wine32:i386 icoutils)
+# Wine's loaders for 64-bit and for 32-bit programs: the second installs everywhere but runs only
+# where the kernel runs 32-bit code, and the Windows tests fall back to the 64-bit build elsewhere.
+packages=(cmake ninja-build g++ make python3 libgtest-dev time
+          mingw-w64 wine64 wine32:i386 icoutils)
 
 missing=()
 for package in "${packages[@]}"; do

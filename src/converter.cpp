@@ -1,6 +1,6 @@
 #include "converter.h"
 
-#include "console.h"
+#include "platform.h"
 #include "source_layout.h"
 
 #include <algorithm>
@@ -102,17 +102,45 @@ void convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) {
     pass_on(text, fp);
 }
 
+bool is_space(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The file name: the first word of the input, after any white space. An editor may have put a
+// UTF-8 byte-order mark before it, at the very start of the input, which is no part of the
+// name. Reading stops past the longest name a file can have, as on `norvane < /dev/zero`.
+std::string read_name(std::istream &in) {
+    const std::string byte_order_mark = "\xEF\xBB\xBF";
+    std::string name;
+    for (const char b : byte_order_mark) {
+        if (in.peek() != static_cast<unsigned char>(b)) break;
+        name += static_cast<char>(in.get());
+    }
+    if (name == byte_order_mark) name.clear();
+    if (name.empty()) in >> std::ws;
+    for (int c; name.size() <= path_limit && (c = in.peek()) != std::char_traits<char>::eof() &&
+                !is_space(c);
+         in.get())
+        name += static_cast<char>(c);
+    return name;
+}
+
 } // namespace
 
-int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key) {
+int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key,
+                   const std::function<bool(const std::string &)> &is_input) {
     // Every text is flushed before the next read, which may wait for a person to type.
     out << banner << name_prompt << std::flush;
 
-    std::string filename;
-    if (!(in >> filename)) return 1; // input ended before a name: there is nothing to create
+    const std::string filename = read_name(in);
+    if (filename.empty()) return 1; // input ended before a name: there is nothing to create
 
-    std::ofstream fp(filename);
-    if (!fp) {
+    // A name no file can have, or the script being read, which writing would destroy.
+    const bool can_write = filename.size() <= path_limit &&
+                           filename.find('\0') == std::string::npos && !is_input(filename);
+    std::ofstream fp;
+    if (can_write) fp.open(filename);
+    if (!fp.is_open()) {
         out << open_failure << std::flush;
         wait_for_key();
         return 1;
@@ -138,7 +166,9 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
 #ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
 int main() {
     // Unsynchronised standard streams are buffered, which long redirected scripts need.
+    keep_standard_streams_open();
     std::ios::sync_with_stdio(false);
-    return run_conversion(std::cin, std::cout, console_wait_for_key);
+    return run_conversion(std::cin, std::cout, console_wait_for_key,
+                          [](const std::string &name) { return is_standard_input(name.c_str()); });
 }
 #endif

@@ -49,10 +49,13 @@ conversation converse(const std::string &input, const temp_dir &dir) {
     const std::string console_path = dir / "console.txt";
     std::ofstream out(console_path, std::ios::binary);
     conversation talk{};
-    talk.status = run_conversion(in, out, [&] {
-        ++talk.key_waits;
-        talk.console_at_key_wait = read_file(console_path);
-    });
+    talk.status = run_conversion(
+        in, out,
+        [&] {
+            ++talk.key_waits;
+            talk.console_at_key_wait = read_file(console_path);
+        },
+        [](const std::string &) { return false; });
     out.close();
     talk.console = read_file(console_path);
     in.clear();
@@ -148,7 +151,8 @@ TEST(Dialogue, EachTextIsShownBeforeTheNextRead) {
     typist keyboard({dir / "out.c" + " ", "rest\n", "dir\n", "end\n"}, dir / "console.txt");
     std::istream in(&keyboard);
     std::ofstream out(dir / "console.txt", std::ios::binary);
-    run_conversion(in, out, [] {});
+    run_conversion(
+        in, out, [] {}, [](const std::string &) { return false; });
     const std::string shown = banner + instructions;
     EXPECT_EQ(keyboard.seen_at_reads, (std::vector<std::string>{banner, shown, shown, shown}));
     EXPECT_EQ(read_file(dir / "out.c"), program({"dir"}));

@@ -17,12 +17,15 @@ PROGRAM = None
 SCRIPT = b"out.c\necho hi\ncd C:\\temp\nend\n"
 LAST_TEXT = b"Thanks for using this app"
 LFLAGS_OFF_DURING_WAIT = termios.ICANON | termios.ECHO | termios.ISIG
+GENERATED = (b"/*\nNorvane\nBy qortez7\n*/\n#include <stdio.h>\n#include <conio.h>\n"
+             b"#include <stdlib.h>\nint main()\n{\n\tsystem(\"echo hi\");\n"
+             b"\tsystem(\"cd C:\\\\temp\");\n\tprintf(\"\\n\");\n\tgetch();\n}")
 
 
 class Session:
     """The program on a fresh pseudo-terminal that is its controlling terminal."""
 
-    def __init__(self, test, stdin_bytes=None):
+    def __init__(self, test, stdin_bytes=None, argv=None):
         self.test = test
         self.transcript = b""
         self.folder = tempfile.TemporaryDirectory()
@@ -35,7 +38,7 @@ class Session:
                 f.write(stdin_bytes)
             stdin = open(script, "rb")
         self.process = subprocess.Popen(
-            [PROGRAM], cwd=self.folder.name, stdin=stdin, stdout=self.slave,
+            argv or [PROGRAM], cwd=self.folder.name, stdin=stdin, stdout=self.slave,
             stderr=self.slave, start_new_session=True,
             preexec_fn=lambda: __import__("fcntl").ioctl(1, termios.TIOCSCTTY, 0))
         if stdin is not self.slave:
@@ -96,8 +99,8 @@ class Session:
 
 
 class OnATerminal(unittest.TestCase):
-    def session(self, stdin_bytes=None):
-        s = Session(self, stdin_bytes)
+    def session(self, stdin_bytes=None, argv=None):
+        s = Session(self, stdin_bytes, argv and [*argv, PROGRAM])
         self.addCleanup(s.close)
         return s
 
@@ -124,12 +127,31 @@ class OnATerminal(unittest.TestCase):
         self.assertIn(b'\tsystem("ver");\n', s.file("out.c"))
 
     def test_signals_during_the_wait_restore_the_terminal(self):
-        for sig in (signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGUSR1,
+                    signal.SIGUSR2, signal.SIGALRM, signal.SIGPIPE, signal.SIGVTALRM,
+                    signal.SIGPROF, signal.SIGXCPU, signal.SIGXFSZ):
             with self.subTest(signal=sig.name):
                 s = self.session(SCRIPT)
                 s.expect_waiting_for_key()
                 s.process.send_signal(sig)
                 s.expect_exit(-sig)
+
+
+    def test_background_job_does_not_wait(self):
+        # As a shell runs `norvane < script &`: in a process group of its own, while the
+        # terminal's foreground stays with the shell.
+        s = self.session(SCRIPT, [sys.executable, "-c", BACKGROUND_JOB])
+        s.expect_exit(0)
+        s.drain()
+        self.assertTrue(s.transcript.endswith(LAST_TEXT), s.transcript)
+        self.assertTrue(s.file("out.c").endswith(b"\tgetch();\n}"))
+
+
+# Starts the program in the background of its terminal, and ends with its exit status.
+BACKGROUND_JOB = """
+import subprocess, sys
+sys.exit(subprocess.run(sys.argv[1:], process_group=0).returncode)
+"""
 
 
 class WithoutATerminal(unittest.TestCase):
@@ -138,6 +160,63 @@ class WithoutATerminal(unittest.TestCase):
             done = subprocess.run([PROGRAM], cwd=folder, input=stdin_bytes,
                                   capture_output=True, start_new_session=True, timeout=10)
         return done.returncode, done.stdout
+
+    def test_names(self):
+        """Names that must not be written: the script being read, under any name, and names no
+        file can have. Each row: what, input script, the input's file name, setup, console
+        ending, exit status, the files there are afterwards."""
+        failure = b"extension): Some error occurred while opening file"
+        rows = [
+            ("the input itself", b"script.bat\necho\nend\n", "script.bat", None, failure, 1,
+             {"script.bat"}),
+            ("the input through a symbolic link", b"link.bat\nend\n", "script.bat",
+             lambda f: os.symlink("script.bat", f"{f}/link.bat"), failure, 1, {"script.bat", "link.bat"}),
+            ("the input through a hard link", b"../hard.bat\nend\n", "sub/script.bat",
+             lambda f: os.link(f"{f}/sub/script.bat", f"{f}/hard.bat"), failure, 1, {"sub", "hard.bat"}),
+            ("a NUL byte", b"ab\0cd.c\necho\nend\n", "script.bat", None, failure, 1,
+             {"script.bat"}),
+            ("longer than any path", b"n" * 5000 + b".c\nend\n", "script.bat", None, failure, 1,
+             {"script.bat"}),
+            ("a byte-order mark, then the name", b"\xef\xbb\xbfout.c\nend\n", "script.bat", None,
+             LAST_TEXT, 0, {"script.bat", "out.c"}),
+            ("a byte-order mark on a line of its own", b"\xef\xbb\xbf\r\nout.c\r\nend\r\n",
+             "script.bat", None, LAST_TEXT, 0, {"script.bat", "out.c"}),
+            ("a byte-order mark later on", b" \xef\xbb\xbfout.c\nend\n", "script.bat", None,
+             LAST_TEXT, 0, {"script.bat", "\ufeffout.c"}),
+        ]
+        for what, script, input_name, setup, ending, status, files in rows:
+            with self.subTest(what), tempfile.TemporaryDirectory() as folder:
+                os.makedirs(os.path.join(folder, os.path.dirname(input_name)), exist_ok=True)
+                with open(os.path.join(folder, input_name), "wb") as f:
+                    f.write(script)
+                if setup:
+                    setup(folder)
+                with open(os.path.join(folder, input_name), "rb") as stdin:
+                    done = subprocess.run([PROGRAM], cwd=os.path.dirname(stdin.name),
+                                          stdin=stdin, capture_output=True,
+                                          start_new_session=True, timeout=10)
+                self.assertTrue(done.stdout.endswith(ending), done.stdout)
+                self.assertEqual(done.returncode, status)
+                self.assertEqual(set(os.listdir(folder)), files)
+                with open(os.path.join(folder, input_name), "rb") as f:
+                    self.assertEqual(f.read(), script)
+
+    def test_endless_name_is_refused(self):
+        with open("/dev/zero", "rb") as zeros:
+            done = subprocess.run([PROGRAM], stdin=zeros, capture_output=True,
+                                  start_new_session=True, timeout=10)
+        self.assertEqual(done.returncode, 1)
+        self.assertTrue(done.stdout.endswith(b"Some error occurred while opening file"))
+
+    def test_console_that_cannot_be_written(self):
+        """Lost console text must never reach the generated file."""
+        for redirect in (">&-", ">/dev/full"):
+            with self.subTest(redirect), tempfile.TemporaryDirectory() as folder:
+                done = subprocess.run(["sh", "-c", f'exec "$0" {redirect}', PROGRAM], cwd=folder,
+                                      input=SCRIPT, start_new_session=True, timeout=10)
+                self.assertEqual(done.returncode, 0)
+                with open(os.path.join(folder, "out.c"), "rb") as f:
+                    self.assertEqual(f.read(), GENERATED)
 
     def test_endings(self):
         cases = [

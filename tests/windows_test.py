@@ -60,6 +60,16 @@ class Dialogue(unittest.TestCase):
                 if program:
                     self.assertEqual(read(folder, "out.c"), program)
 
+    def test_script_being_read_is_not_overwritten(self):
+        script = b"script.bat\r\necho\r\nend\r\n"
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "script.bat"), "wb") as f:
+                f.write(script)
+            with open(os.path.join(folder, "script.bat"), "rb") as stdin:
+                self.assertEqual(wine.run(ARGS.exe, [], ARGS.prefix, folder, stdin),
+                                 (1, BANNER + OPEN_FAILURE))
+            self.assertEqual(read(folder, "script.bat"), script)
+
 
 class GeneratedProgram(unittest.TestCase):
     # Each command, and the line it prints when the generated program runs it.

@@ -52,12 +52,15 @@ def kill(process):
     process.wait()
 
 
-def run(exe, args, prefix, folder, stdin_bytes=b""):
-    """(exit status, standard output) of a run without a console; a hang past TIMEOUT raises
-    subprocess.TimeoutExpired after killing the run."""
-    process = start(exe, args, prefix, folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+def run(exe, args, prefix, folder, stdin=b""):
+    """(exit status, standard output) of a run without a console, its standard input the bytes
+    or the open file STDIN; a hang past TIMEOUT raises subprocess.TimeoutExpired after killing
+    the run."""
+    given = isinstance(stdin, bytes)
+    process = start(exe, args, prefix, folder, stdin=subprocess.PIPE if given else stdin,
+                    stdout=subprocess.PIPE)
     try:
-        out, _ = process.communicate(stdin_bytes, timeout=TIMEOUT)
+        out, _ = process.communicate(stdin if given else None, timeout=TIMEOUT)
     except subprocess.TimeoutExpired:
         kill(process)
         raise

@@ -1,5 +1,6 @@
 #include "converter.h"
 
+#include "input_buffer.h"
 #include "platform.h"
 #include "source_layout.h"
 
@@ -9,7 +10,6 @@
 #include <iostream>
 #include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -29,26 +29,25 @@ const char success[] = "\n\nFile successfully created"
                        "\nNow compile it with any C compiler"
                        "\nThanks for using this app";
 const char write_failure[] = "\n\nSome error occurred while writing file";
-const char terminator[] = "end";
+
+const char read_failure[] = "\n\nSome error occurred while reading commands";
+
+// Input is taken in blocks of this size, and the generated text written out once it passes
+// this much: both stay in the processor's caches.
+constexpr std::size_t block_size = 1 << 16;
+constexpr std::size_t text_limit = 1 << 16;
 
 // Hands over the next block of input: what the stream holds already or, when it holds nothing,
 // what one read of its source brings (a single line when a person is typing). Pending console
 // text is shown first, as that read may wait for the person.
-std::size_t read_block(std::istream &in, std::ostream &out, std::vector<char> &block) {
+std::size_t read_block(std::istream &in, std::ostream &out, char *block) {
     std::streambuf &source = *in.rdbuf();
     if (source.in_avail() <= 0) {
         out.flush();
         if (source.sgetc() == std::char_traits<char>::eof()) return 0;
     }
-    const auto wanted = std::min(source.in_avail(), static_cast<std::streamsize>(block.size()));
-    return static_cast<std::size_t>(source.sgetn(block.data(), wanted));
-}
-
-// A carriage return before the line feed is dropped, as the Windows console does, so CR LF
-// input converts the same everywhere.
-std::string_view without_cr(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
+    const auto wanted = std::min(source.in_avail(), static_cast<std::streamsize>(block_size));
+    return static_cast<std::size_t>(source.sgetn(block, wanted));
 }
 
 // Moves the generated text gathered so far into the file, in one large write.
@@ -57,49 +56,43 @@ void pass_on(std::string &text, std::ostream &fp) {
     text.clear();
 }
 
-// Writes the whole lines in [from, to), each ended by a line feed, as commands.
-void write_lines(std::string &text, const char *from, const char *to) {
-    if (from != to)
-        write_commands(text, without_cr({from, static_cast<std::size_t>(to - 1 - from)}));
-}
-
-// Writes one command for each line up to the terminator or the end of input; a last line
-// without a line end is still a line. Only the line at hand is held: in the block, or in
-// `carried` while it spans blocks. The lines of a block before the terminator are written
-// together, in one pass.
-void convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) {
-    std::vector<char> block(1 << 16);
-    std::string carried;
-    std::string text;
-    for (std::size_t size; (size = read_block(in, out, block)) > 0; pass_on(text, fp)) {
-        const char *const stop = block.data() + size;
-        const char *unwritten = block.data();
-        const char *line = unwritten;
-        while (const auto *line_end =
-                   static_cast<const char *>(std::memchr(line, '\n', stop - line))) {
-            std::string_view whole(line, line_end - line);
-            if (!carried.empty()) whole = carried.append(whole);
-            if (without_cr(whole) == terminator) {
-                write_lines(text, unwritten, line);
-                pass_on(text, fp);
-                // What follows the terminator stays unread: give it back to the stream.
-                for (const char *unread = stop; unread != line_end + 1;)
-                    in.rdbuf()->sputbackc(*--unread);
-                return;
-            }
-            if (!carried.empty()) {
-                write_commands(text, without_cr(carried));
-                carried.clear();
-                unwritten = line_end + 1;
-            }
-            line = line_end + 1;
+// Writes one command for each line up to the terminator or the end of input, block by block;
+// a last line without a line end is still a line. Only the few bytes whose text depends on
+// input not read yet are held from one block to the next, so memory stays the same for any
+// input. A failed read ends the list as the end of input does, and so does running out of
+// memory; either returns false. The input after the terminator is given back to the stream,
+// where it can seek back to it (a file), so that whoever reads on finds it.
+bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try {
+    std::vector<char> input(longest_held_run + block_size + input_slack);
+    std::vector<char> text(text_limit + text_room(longest_held_run + block_size));
+    command_state state;
+    std::size_t held = 0;
+    for (bool read_failed = false;;) {
+        std::size_t size = 0;
+        try {
+            read_failed = read_failed || in.bad(); // the name line's rest may have failed
+            if (!read_failed) size = read_block(in, out, input.data() + held);
+        } catch (const std::exception &) {
+            read_failed = true;
         }
-        write_lines(text, unwritten, line);
-        carried.append(line, stop);
+        const bool last = size == 0;
+        const char *const to = input.data() + held + size;
+        commands_written step{input.data(), text.data(), stop_reason::text_full};
+        while (step.reason == stop_reason::text_full) {
+            step =
+                write_commands(state, step.next, to, last, text.data(), text.data() + text_limit);
+            fp.write(text.data(), step.text_end - text.data());
+        }
+        if (step.reason == stop_reason::terminator) {
+            in.rdbuf()->pubseekoff(-(to - step.next), std::ios::cur, std::ios::in);
+            return true;
+        }
+        if (last) return !read_failed;
+        held = static_cast<std::size_t>(to - step.next);
+        std::memmove(input.data(), step.next, held);
     }
-    if (!carried.empty() && without_cr(carried) != terminator)
-        write_commands(text, without_cr(carried));
-    pass_on(text, fp);
+} catch (const std::bad_alloc &) {
+    return false;
 }
 
 bool is_space(int c) {
@@ -151,24 +144,26 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
     out << instructions << std::flush;
     in.ignore(std::numeric_limits<std::streamsize>::max(), '\n'); // rest of the name line
 
-    convert_commands(in, out, fp);
+    const bool read = convert_commands(in, out, fp);
     write_closing(text);
     pass_on(text, fp);
 
     // Closing flushes the buffered text, so only now is it known whether the file is whole.
     fp.close();
     const bool written = !fp.fail();
-    out << (written ? success : write_failure) << std::flush;
+    out << (!written ? write_failure : !read ? read_failure : success) << std::flush;
     wait_for_key();
-    return written ? 0 : 1;
+    return written && read ? 0 : 1;
 }
 
 #ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
 int main() {
-    // Unsynchronised standard streams are buffered, which long redirected scripts need.
     keep_standard_streams_open();
+    // An unsynchronised std::cout is buffered, which long redirected scripts need.
     std::ios::sync_with_stdio(false);
-    return run_conversion(std::cin, std::cout, console_wait_for_key,
+    input_buffer standard_input;
+    std::istream in(&standard_input);
+    return run_conversion(in, std::cout, console_wait_for_key,
                           [](const std::string &name) { return is_standard_input(name.c_str()); });
 }
 #endif

@@ -5,6 +5,7 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -95,6 +96,23 @@ void console_wait_for_key() {
     wait_on_terminal();
     close(tty_fd);
     tty_fd = -1;
+}
+
+long read_input(char *buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, buffer, size);
+        if (got >= 0) return got;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd ready{STDIN_FILENO, POLLIN, 0};
+            poll(&ready, 1, -1);
+        } else if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+long long seek_input(long long offset) {
+    return lseek(STDIN_FILENO, static_cast<off_t>(offset), SEEK_CUR);
 }
 
 bool is_standard_input(const char *name) {

@@ -5,14 +5,27 @@
 #define _WIN32_WINNT 0x0602
 #include "platform.h"
 
+#include <algorithm>
+#include <climits>
 #include <conio.h>
 #include <cstring>
+#include <io.h>
 #include <windows.h>
 
 const std::size_t path_limit = 32767;
 
 void console_wait_for_key() {
     _getch();
+}
+
+long read_input(char *buffer, std::size_t size) {
+    return _read(0, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+}
+
+// Standard input is read in text mode, which turns CR LF into LF as it goes, so an offset
+// counted in the bytes read is not one in the file: the rest after the terminator is dropped.
+long long seek_input(long long) {
+    return -1;
 }
 
 namespace {

@@ -1,19 +1,54 @@
-// The text of the generated C program: its fixed fragments and the writers, which append to
-// `text`, the generated source on its way to the output file.
+// The text of the generated C program: its fixed fragments and the writers.
 #pragma once
 
+#include <cstddef>
 #include <string>
-#include <string_view>
 
 extern const char header[300];
 extern const char incs[200];
 extern const char end[50];
 
 void write_opening(std::string &text);
-
-// Writes one `system` call line for each line of `lines`: one line, or several separated by
-// line ends (a line feed, or a carriage return and a line feed), so that a long script is
-// converted in one pass. Empty `lines` is one empty command.
-void write_commands(std::string &text, std::string_view lines);
-
 void write_closing(std::string &text);
+
+// Where the conversion of the command lines stands between two calls of write_commands. The
+// dialogue holds it; the writers keep nothing of their own.
+struct command_state {
+    bool in_command = false;     // the current line's call is open: its start is written
+    bool after_question = false; // the last byte taken was a '?'
+    bool octal_run = false;      // amid a run of bytes from 0x80 up too long to hold: octal
+};
+
+enum class stop_reason {
+    needs_input, // all that could be decided is taken; the rest waits for more input
+    text_full,   // the text passed its limit at a line end: write it out, then call again
+    terminator,  // the terminator line is taken, and nothing after it
+};
+
+struct commands_written {
+    const char *next; // the first byte not taken
+    char *text_end;
+    stop_reason reason;
+};
+
+// A byte from 0x80 up is written in octal when the text of the byte after it starts with a
+// backslash, or when it ends its command, so that no double-byte code page can read it and the
+// backslash (or the closing quote) as one character. A run of such bytes is decided as a whole;
+// a run longer than this is written in octal without waiting for what follows it.
+constexpr std::size_t longest_held_run = 1024;
+
+// Bytes that write_commands may read past the end of its input, and must find allocated.
+constexpr std::size_t input_slack = 64;
+
+// The room write_commands needs past `text_limit` for `input_size` bytes of input.
+constexpr std::size_t text_room(std::size_t input_size) {
+    return 4 * input_size + 128;
+}
+
+// Writes a `system` call line for each line of [from, to) up to the terminator line "end", to
+// `text`. With `last`, the input ends at `to`: a last line without a line end is still a line.
+// Otherwise what cannot be decided yet (a line that may still be the terminator, a carriage
+// return that may start a line end, a run of bytes from 0x80 up) is left at the end, at most
+// longest_held_run + 4 bytes, for the caller to hand over again with the input that follows.
+commands_written write_commands(command_state &state, const char *from, const char *to, bool last,
+                                char *text, const char *text_limit);

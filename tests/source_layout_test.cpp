@@ -1,4 +1,4 @@
-#include "source_layout.h"
+#include "commands.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,10 @@ TEST(SourceLayout, CommandLines) {
         std::string lines;
         std::vector<std::string> literals;
     } cases[] = {
-        {"", {""}},
+        {"", {}},
+        {"\n", {""}},
         {"dir /w", {"dir /w"}},
-        {"  \tcopy a b\t ", {"  \tcopy a b\t "}},
+        {"  \tcopy a b\t \n", {"  \tcopy a b\t "}},
         {"echo 100% %PATH% %%i", {"echo 100% %PATH% %%i"}},
         {"cd C:\\temp", {"cd C:\\\\temp"}},
         {"echo \"hi\"", {"echo \\\"hi\\\""}},
@@ -47,18 +48,32 @@ TEST(SourceLayout, CommandLines) {
          {"\\0017"}},
         {"\x7f", {"\\177"}},
         {std::string("a\0b", 3), {"a\\000b"}},
-        {"caf\xe9 \x80\xff", {"caf\xe9 \x80\xff"}},
         {"a\nb", {"a", "b"}},
-        {"a\r\n\nb\r", {"a", "", "b\\015"}},
+        {"a\r\n\nb\rc\r", {"a", "", "b\\015c"}},
+        {"a\r\r\n", {"a\\015"}},
         {"a\rb\n?\n?", {"a\\015b", "?", "?"}},
-        {"\n", {"", ""}},
+        {"x\nend\ny", {"x"}},
+        {"x\nend\r\ny", {"x"}},
+        {"end", {}},
+        {"End\n end\nend \nend\r\r\nen\nend", {"End", " end", "end ", "end\\015", "en"}},
+        // Bytes from 0x80 up stay as they are but before a backslash, a quote or the end, where
+        // a double-byte code page could read them with it as one character: Shift-JIS ソ is
+        // 83 5C and 表 95 5C; 日本 is 93 FA 96 7B, whose 7B is plain.
+        {"caf\xe9 \x80\xff x", {"caf\xe9 \x80\xff x"}},
+        {"caf\xe9", {"caf\\351"}},
+        {"dir \x83\\", {"dir \\203\\\\"}},
+        {"C:\\\x93\xfa\x96\x7b\\\x83\\\x95\\", {"C:\\\\\x93\xfa\x96\x7b\\\\\\203\\\\\\225\\\\"}},
+        {"C:\\\x93\xfa\\x", {"C:\\\\\\223\\372\\\\x"}},
+        {"\xe9\"\xe9\x01\xe9\t\xe9\r", {"\\351\\\"\\351\\001\xe9\t\\351"}},
+        {"\xe9?"
+         "?\xe9?",
+         {"\xe9?\\?\xe9?"}},
     };
     for (const auto &c : cases) {
-        std::string expected, text;
+        std::string expected;
         for (const auto &literal : c.literals)
             expected += "\tsystem(\"" + literal + "\");\n";
-        write_commands(text, c.lines);
-        EXPECT_EQ(text, expected) << c.lines;
+        EXPECT_EQ(commands_text(c.lines), expected) << c.lines;
     }
 }
 

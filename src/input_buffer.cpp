@@ -1,0 +1,25 @@
+#include "input_buffer.h"
+
+#include "platform.h"
+
+#include <ios>
+
+input_buffer::int_type input_buffer::underflow() {
+    if (gptr() == egptr()) {
+        const long size = read_input(buffer_.data(), buffer_.size());
+        if (size < 0) throw std::ios_base::failure("reading standard input failed");
+        setg(buffer_.data(), buffer_.data(), buffer_.data() + size);
+        if (size == 0) return traits_type::eof();
+    }
+    return traits_type::to_int_type(*gptr());
+}
+
+input_buffer::pos_type input_buffer::seekoff(off_type offset, std::ios_base::seekdir direction,
+                                             std::ios_base::openmode which) {
+    if (direction != std::ios_base::cur || !(which & std::ios_base::in)) return off_type(-1);
+    // The system's offset is past what is still buffered here.
+    const long long position = seek_input(offset - (egptr() - gptr()));
+    if (position < 0) return off_type(-1);
+    setg(buffer_.data(), buffer_.data(), buffer_.data());
+    return position;
+}

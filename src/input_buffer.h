@@ -1,0 +1,21 @@
+// Standard input as a stream buffer over the system's own reads.
+#pragma once
+
+#include <streambuf>
+#include <vector>
+
+// Unlike the C++ library's buffer for std::cin, a read that fails throws std::ios_base::failure
+// from every call (the streams turn it into their bad state), interrupted and not-yet-ready
+// reads are waited out, and seeking back reaches the file, where the input is one.
+class input_buffer : public std::streambuf {
+  public:
+    input_buffer() : buffer_(1 << 16) {}
+
+  protected:
+    int_type underflow() override;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
+                     std::ios_base::openmode which) override;
+
+  private:
+    std::vector<char> buffer_;
+};

@@ -1,0 +1,71 @@
+// The program's conversion of command lines, and a plain reference to compare it with.
+#pragma once
+
+#include "source_layout.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The call lines the program writes for `input` (what follows the name line), converted in
+// one piece, with the text written out at every line end.
+inline std::string commands_text(std::string_view input) {
+    std::vector<char> bytes(input.begin(), input.end());
+    bytes.resize(input.size() + input_slack);
+    std::vector<char> text(text_room(input.size()));
+    command_state state;
+    std::string result;
+    commands_written step{bytes.data(), text.data(), stop_reason::text_full};
+    while (step.reason == stop_reason::text_full) {
+        step = write_commands(state, step.next, bytes.data() + input.size(), true, text.data(),
+                              text.data());
+        result.append(text.data(), step.text_end);
+    }
+    return result;
+}
+
+// The same conversion written as plainly as possible, a line and then a byte at a time.
+// `unread` is set to where the input after the terminator line starts.
+inline std::string reference_commands(std::string_view input, std::size_t &unread) {
+    const auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    const auto octal = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return std::string{'\\', char('0' + (b >> 6)), char('0' + ((b >> 3) & 7)),
+                           char('0' + (b & 7))};
+    };
+    const auto text_starts_with_backslash = [](std::string_view line, std::size_t i) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        return b == '\\' || b == '"' || (b < 0x20 && b != '\t') || b == 0x7F ||
+               (b == '?' && i > 0 && line[i - 1] == '?');
+    };
+    std::string text;
+    for (unread = 0; unread < input.size();) {
+        const std::size_t line_end = std::min(input.find('\n', unread), input.size());
+        std::string_view line = input.substr(unread, line_end - unread);
+        unread = std::min(line_end + 1, input.size());
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line == "end") break;
+        text += "\tsystem(\"";
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char b = line[i];
+            if (high(b)) {
+                // Octal when its run is too long to hold, ends the line, or comes right before
+                // a byte whose text starts with a backslash.
+                std::size_t run = i, run_end = i;
+                while (run > 0 && high(line[run - 1]))
+                    --run;
+                while (run_end < line.size() && high(line[run_end]))
+                    ++run_end;
+                const bool in_octal = run_end - run > longest_held_run || run_end == line.size() ||
+                                      text_starts_with_backslash(line, run_end);
+                text += in_octal ? octal(b) : std::string{b};
+            } else if (b == '\\' || b == '"' || b == '?') {
+                text += text_starts_with_backslash(line, i) ? std::string{'\\', b} : std::string{b};
+            } else {
+                text += text_starts_with_backslash(line, i) ? octal(b) : std::string{b};
+            }
+        }
+        text += "\");\n";
+    }
+    return text;
+}

@@ -38,16 +38,18 @@ constexpr std::size_t block_size = 1 << 16;
 constexpr std::size_t text_limit = 1 << 16;
 
 // Hands over the next block of input: what the stream holds already or, when it holds nothing,
-// what one read of its source brings (a single line when a person is typing). Pending console
-// text is shown first, as that read may wait for the person.
+// what one read of its source brings (a single line when a person is typing), which the
+// program's standard input buffer reads straight into `block`. Pending console text is shown
+// first, as that read may wait for the person.
 std::size_t read_block(std::istream &in, std::ostream &out, char *block) {
     std::streambuf &source = *in.rdbuf();
-    if (source.in_avail() <= 0) {
+    std::streamsize wanted = source.in_avail();
+    if (wanted <= 0) {
         out.flush();
-        if (source.sgetc() == std::char_traits<char>::eof()) return 0;
+        wanted = block_size;
     }
-    const auto wanted = std::min(source.in_avail(), static_cast<std::streamsize>(block_size));
-    return static_cast<std::size_t>(source.sgetn(block, wanted));
+    return static_cast<std::size_t>(
+        source.sgetn(block, std::min<std::streamsize>(wanted, block_size)));
 }
 
 // Moves the generated text gathered so far into the file, in one large write.

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include <algorithm>
 #include <ios>
 
 input_buffer::int_type input_buffer::underflow() {
@@ -12,6 +13,18 @@ input_buffer::int_type input_buffer::underflow() {
         if (size == 0) return traits_type::eof();
     }
     return traits_type::to_int_type(*gptr());
+}
+
+std::streamsize input_buffer::xsgetn(char *bytes, std::streamsize count) {
+    if (gptr() == egptr()) {
+        const long size = read_input(bytes, static_cast<std::size_t>(count));
+        if (size < 0) throw std::ios_base::failure("reading standard input failed");
+        return size;
+    }
+    const std::streamsize size = std::min<std::streamsize>(count, egptr() - gptr());
+    std::copy_n(gptr(), size, bytes);
+    gbump(static_cast<int>(size));
+    return size;
 }
 
 input_buffer::pos_type input_buffer::seekoff(off_type offset, std::ios_base::seekdir direction,

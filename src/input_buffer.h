@@ -6,13 +6,16 @@
 
 // Unlike the C++ library's buffer for std::cin, a read that fails throws std::ios_base::failure
 // from every call (the streams turn it into their bad state), interrupted and not-yet-ready
-// reads are waited out, and seeking back reaches the file, where the input is one.
+// reads are waited out, and seeking back reaches the file, where the input is one. With nothing
+// buffered, sgetn is one read of the system straight into the caller's memory, and returns what
+// that read brings, as a read from a pipe or a terminal does.
 class input_buffer : public std::streambuf {
   public:
     input_buffer() : buffer_(1 << 16) {}
 
   protected:
     int_type underflow() override;
+    std::streamsize xsgetn(char *bytes, std::streamsize count) override;
     pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
                      std::ios_base::openmode which) override;
 

@@ -27,29 +27,45 @@ void write_closing(std::string &text) {
 
 namespace {
 
-// How a byte is written inside the C string literal when it is not copied as it is, so that the
-// compiled program hands exactly the typed bytes to system(): '"', '\\' and a '?' right after a
-// '?' (no trigraph may form) get a backslash; control bytes other than tab, 0x7F and bytes from
-// 0x80 up that must not stand as they are become three-digit octal escapes, which cannot
-// swallow a following digit.
-struct escape {
-    char text[4];
-    unsigned char size;
+// How a byte that is not copied as it is gets written, so that the compiled program hands
+// exactly the typed bytes to system(): '"', '\\' and a '?' right after a '?' (no trigraph may
+// form) get a backslash; control bytes other than tab, 0x7F and bytes from 0x80 up that must not
+// stand as they are become three-digit octal escapes, which cannot swallow a following digit.
+// A line feed closes the call and opens the next one (taken back where no line follows); a
+// carriage return before it is dropped. Each text is stored in 16 bytes, copied whole.
+constexpr char call_start[] = "\tsystem(\"";
+constexpr char call_end[] = "\");\n";
+constexpr std::size_t call_start_size = sizeof call_start - 1;
+
+struct escape_table {
+    alignas(16) char text[256][16];
+    unsigned char size[256];
 };
 
-constexpr std::array<escape, 256> make_escapes() {
-    std::array<escape, 256> table{};
+constexpr escape_table make_escapes() {
+    escape_table table{};
     for (int b = 0; b < 256; ++b) {
-        if (b == '"' || b == '\\' || b == '?')
-            table[b] = {{'\\', char(b)}, 2};
-        else
-            table[b] = {
-                {'\\', char('0' + (b >> 6)), char('0' + ((b >> 3) & 7)), char('0' + (b & 7))}, 4};
+        char *text = table.text[b];
+        if (b == '"' || b == '\\' || b == '?') {
+            text[0] = '\\';
+            text[1] = char(b);
+            table.size[b] = 2;
+        } else if (b == '\n') {
+            for (std::size_t i = 0; i < sizeof call_end - 1 + call_start_size; ++i)
+                text[i] = i < sizeof call_end - 1 ? call_end[i] : call_start[i - 4];
+            table.size[b] = sizeof call_end - 1 + call_start_size;
+        } else {
+            text[0] = '\\';
+            text[1] = char('0' + (b >> 6));
+            text[2] = char('0' + ((b >> 3) & 7));
+            text[3] = char('0' + (b & 7));
+            table.size[b] = 4;
+        }
     }
     return table;
 }
 
-constexpr std::array<escape, 256> escapes = make_escapes();
+constexpr escape_table escapes = make_escapes();
 
 bool is_high(char c) {
     return static_cast<unsigned char>(c) >= 0x80;
@@ -78,28 +94,40 @@ bool ends_or_escapes(char c) {
 // whose follower is out of view; the look then decides its whole run (the second 83 above is
 // marked, the first is not). The bytes between marks are copied as they are.
 struct byte_masks {
-    std::uint64_t special, question, high;
+    std::uint64_t special, question, high, e;
 };
 
 #if defined(__SSE2__) && !defined(NORVANE_PORTABLE_SCAN)
 
+// '?' and bytes from 0x80 up are rare in scripts: their masks are made only where some are.
 byte_masks classify(const char *bytes) {
-    byte_masks m{0, 0, 0};
+    byte_masks m{0, 0, 0, 0};
+    std::uint64_t rare = 0;
+    __m128i b[4], question[4];
+#pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + 16 * i));
+        b[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + 16 * i));
         const __m128i control =
-            _mm_andnot_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\t')),
-                             _mm_cmpeq_epi8(_mm_min_epu8(b, _mm_set1_epi8(0x1F)), b));
+            _mm_andnot_si128(_mm_cmpeq_epi8(b[i], _mm_set1_epi8('\t')),
+                             _mm_cmpeq_epi8(_mm_min_epu8(b[i], _mm_set1_epi8(0x1F)), b[i]));
         const __m128i special =
-            _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(b, _mm_set1_epi8(0x7F))),
-                         _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('"')),
-                                      _mm_cmpeq_epi8(b, _mm_set1_epi8('\\'))));
+            _mm_or_si128(_mm_or_si128(control, _mm_cmpeq_epi8(b[i], _mm_set1_epi8(0x7F))),
+                         _mm_or_si128(_mm_cmpeq_epi8(b[i], _mm_set1_epi8('"')),
+                                      _mm_cmpeq_epi8(b[i], _mm_set1_epi8('\\'))));
+        question[i] = _mm_cmpeq_epi8(b[i], _mm_set1_epi8('?'));
         const int shift = 16 * i;
         m.special |= std::uint64_t(unsigned(_mm_movemask_epi8(special))) << shift;
-        m.question |=
-            std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(b, _mm_set1_epi8('?')))))
-            << shift;
-        m.high |= std::uint64_t(unsigned(_mm_movemask_epi8(b))) << shift;
+        m.e |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(b[i], _mm_set1_epi8('e')))))
+               << shift;
+        rare |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_or_si128(question[i], b[i]))))
+                << shift;
+    }
+    if (rare) {
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            m.question |= std::uint64_t(unsigned(_mm_movemask_epi8(question[i]))) << 16 * i;
+            m.high |= std::uint64_t(unsigned(_mm_movemask_epi8(b[i]))) << 16 * i;
+        }
     }
     return m;
 }
@@ -120,7 +148,7 @@ std::uint64_t lane_bits(lanes set) {
 }
 
 byte_masks classify(const char *bytes) {
-    byte_masks m{0, 0, 0};
+    byte_masks m{0, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
         lanes b;
         std::memcpy(&b, bytes + 16 * i, sizeof b);
@@ -129,6 +157,7 @@ byte_masks classify(const char *bytes) {
         m.special |= lane_bits(lanes(special)) << shift;
         m.question |= lane_bits(lanes(b == '?')) << shift;
         m.high |= lane_bits(lanes(b >= 0x80)) << shift;
+        m.e |= lane_bits(lanes(b == 'e')) << shift;
     }
     return m;
 }
@@ -151,14 +180,11 @@ template <std::size_t size> char *copy_text(char *text, const char (&fixed)[size
 
 char *write_octal(char *text, const char *from, const char *to) {
     for (; from != to; ++from) {
-        std::memcpy(text, escapes[static_cast<unsigned char>(*from)].text, 4);
+        std::memcpy(text, escapes.text[static_cast<unsigned char>(*from)], 4);
         text += 4;
     }
     return text;
 }
-
-constexpr char call_start[] = "\tsystem(\"";
-constexpr char call_end[] = "\");\n";
 
 // The length of the terminator line at `line`, line end included, or 0 where it is none.
 std::size_t terminator_at(const char *line, const char *to, bool last) {
@@ -200,24 +226,39 @@ commands_written write_commands(command_state &state, const char *from, const ch
         state.octal_run = run_end == to && !last;
         p = run_end;
     }
-    // Opens the call for the line at `line`, unless it is the terminator.
-    const auto start_line = [&](const char *line) {
-        if (line == cut) return std::size_t(0);
-        if (const std::size_t size = terminator_at(line, to, last)) return size;
+    if (!state.in_command && p != cut) {
+        if (const std::size_t size = terminator_at(p, to, last))
+            return {p + size, text, stop_reason::terminator};
         text = copy_text(text, call_start);
         state.in_command = true;
-        return std::size_t(0);
+    }
+    // Every line feed below opens the next call at once. Where no line follows in view, or the
+    // next line is the terminator, that opening is taken back.
+    const auto take_back_opening = [&](const char *line) {
+        if (line == from || line[-1] != '\n') return;
+        text -= call_start_size;
+        state.in_command = false;
     };
-    if (!state.in_command)
-        if (const std::size_t size = start_line(p))
-            return {p + size, text, stop_reason::terminator};
 
     while (p < cut) {
         const byte_masks m = classify(p);
         const std::uint64_t before = p == from ? state.after_question : p[-1] == '?';
         const std::uint64_t escaped = m.special | (m.question & (m.question << 1 | before));
         std::uint64_t look = escaped | (m.high & (escaped >> 1 | std::uint64_t(1) << 63));
-        const auto in_view = static_cast<std::size_t>(cut - p);
+        auto in_view = static_cast<std::size_t>(cut - p);
+        // A line starting with 'e' may be the terminator: the marks stop before it if it is.
+        const char *terminator = nullptr;
+        std::size_t terminator_size = 0;
+        for (std::uint64_t starts = m.e & (m.special << 1 | (p != from && p[-1] == '\n')); starts;
+             starts &= starts - 1) {
+            const char *line = p + std::countr_zero(starts);
+            if (line >= cut || line[-1] != '\n') continue;
+            if ((terminator_size = terminator_at(line, to, last)) != 0) {
+                terminator = line;
+                in_view = static_cast<std::size_t>(line - p);
+                break;
+            }
+        }
         if (in_view < 64) { // bytes past the cut are not ours, nor in view as followers
             look |= m.high & std::uint64_t(1) << (in_view - 1);
             look &= (std::uint64_t(1) << in_view) - 1;
@@ -227,37 +268,33 @@ commands_written write_commands(command_state &state, const char *from, const ch
             const char *at = p + std::countr_zero(look);
             text = copy_plain(text, plain, at);
             const auto b = static_cast<unsigned char>(*at);
-            if (b == '\n' || (b == '\r' && (at + 1 == to || at[1] == '\n'))) {
-                // A line end; a carriage return that ends the input is one too.
-                plain = at + 1 + (b == '\r' && at + 1 != to);
-                text = copy_text(text, call_end);
-                state.in_command = false;
-                state.after_question = false;
-                if (text > text_limit) return {plain, text, stop_reason::text_full};
-                if (const std::size_t size = start_line(plain))
-                    return {plain + size, text, stop_reason::terminator};
-            } else if (!is_high(*at)) {
-                std::memcpy(text, escapes[b].text, 4);
-                text += escapes[b].size;
-                plain = at + 1;
-            } else {
-                // The last of a run of bytes from 0x80 up in view: the run is octal as a whole
-                // when the byte after it escapes or ends the command, or when it is too long to
-                // hold. Its bytes before `at` are already written as they are.
-                const char *run = at;
-                while (run != from && is_high(run[-1]))
-                    --run;
-                const char *run_end = std::find_if_not(at + 1, cut, is_high);
-                if (std::size_t(run_end - run) > longest_held_run || run_end == cut ||
-                    ends_or_escapes(*run_end)) {
-                    text = write_octal(text - (at - run), run, run_end);
-                    state.octal_run = run_end == to && !last;
-                } else {
-                    std::memcpy(text, at, std::size_t(run_end - at));
-                    text += run_end - at;
-                }
-                plain = run_end;
+            plain = at + 1;
+            if (b == '\r' && (plain == to || *plain == '\n')) { // dropped: the line feed ends it
+                look &= look - 1;
+                continue;
             }
+            if (b < 0x80) {
+                std::memcpy(text, escapes.text[b], sizeof escapes.text[b]);
+                text += escapes.size[b];
+                look &= look - 1;
+                continue;
+            }
+            // The last of a run of bytes from 0x80 up in view: the run is octal as a whole when
+            // the byte after it escapes or ends the command, or when it is too long to hold. Its
+            // bytes before `at` are already written as they are.
+            const char *run = at;
+            while (run != from && is_high(run[-1]))
+                --run;
+            const char *run_end = std::find_if_not(at + 1, cut, is_high);
+            if (std::size_t(run_end - run) > longest_held_run || run_end == cut ||
+                ends_or_escapes(*run_end)) {
+                text = write_octal(text - (at - run), run, run_end);
+                state.octal_run = run_end == to && !last;
+            } else {
+                std::memcpy(text, at, std::size_t(run_end - at));
+                text += run_end - at;
+            }
+            plain = run_end;
             const auto taken = static_cast<std::size_t>(plain - p);
             look = taken < 64 ? look & ~std::uint64_t(0) << taken : 0;
         }
@@ -267,7 +304,17 @@ commands_written write_commands(command_state &state, const char *from, const ch
             plain = chunk_end;
         }
         p = plain;
+        if (terminator) {
+            take_back_opening(terminator);
+            return {terminator + terminator_size, text, stop_reason::terminator};
+        }
+        if (text > text_limit && p < cut) {
+            take_back_opening(p);
+            state.after_question = p[-1] == '?';
+            return {p, text, stop_reason::text_full};
+        }
     }
+    take_back_opening(p);
     if (p != from) state.after_question = p[-1] == '?';
     if (last && state.in_command) { // a last line without a line end
         text = copy_text(text, call_end);

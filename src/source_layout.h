@@ -21,7 +21,7 @@ struct command_state {
 
 enum class stop_reason {
     needs_input, // all that could be decided is taken; the rest waits for more input
-    text_full,   // the text passed its limit at a line end: write it out, then call again
+    text_full,   // the text passed its limit: write it out, then call again from `next`
     terminator,  // the terminator line is taken, and nothing after it
 };
 
@@ -42,7 +42,7 @@ constexpr std::size_t input_slack = 64;
 
 // The room write_commands needs past `text_limit` for `input_size` bytes of input.
 constexpr std::size_t text_room(std::size_t input_size) {
-    return 4 * input_size + 128;
+    return 4 * input_size + 1024;
 }
 
 // Writes a `system` call line for each line of [from, to) up to the terminator line "end", to

@@ -140,6 +140,14 @@ class typist : public std::streambuf {
         setg(line.data(), line.data(), line.data() + line.size());
         return traits_type::to_int_type(line[0]);
     }
+    // Like a terminal, a read brings what is typed so far, never more than one line.
+    std::streamsize xsgetn(char *bytes, std::streamsize count) override {
+        if (gptr() == egptr() && underflow() == traits_type::eof()) return 0;
+        const std::streamsize size = std::min<std::streamsize>(count, egptr() - gptr());
+        std::copy_n(gptr(), size, bytes);
+        gbump(static_cast<int>(size));
+        return size;
+    }
     std::vector<std::string> lines_;
     std::string console_path_;
     std::size_t next_ = 0;

@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize bench windows windows64 test-windows install clean
+.PHONY: build run test test-sanitize fuzz bench windows windows64 test-windows install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -16,6 +16,13 @@ test-sanitize:
 	@cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize
 	ctest --preset sanitize
+
+# The fuzz targets, from the committed corpus: FUZZ_SECONDS each, side by side.
+FUZZ_SECONDS = 600
+fuzz:
+	@cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 bench: build
 	python3 bench/bench.py build/release/norvane build/bench

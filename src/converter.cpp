@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,9 @@ void pass_on(std::string &text, std::ostream &fp) {
 // where it can seek back to it (a file), so that whoever reads on finds it.
 bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try {
     std::vector<char> input(longest_held_run + block_size + input_slack);
-    std::vector<char> text(text_limit + text_room(longest_held_run + block_size));
+    // Only ever written before it is read, so left as it comes from the allocator.
+    const std::unique_ptr<char[]> text(
+        new char[text_limit + text_room(longest_held_run + block_size)]);
     command_state state;
     std::size_t held = 0;
     for (bool read_failed = false;;) {
@@ -79,11 +82,10 @@ bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try
         }
         const bool last = size == 0;
         const char *const to = input.data() + held + size;
-        commands_written step{input.data(), text.data(), stop_reason::text_full};
+        commands_written step{input.data(), text.get(), stop_reason::text_full};
         while (step.reason == stop_reason::text_full) {
-            step =
-                write_commands(state, step.next, to, last, text.data(), text.data() + text_limit);
-            fp.write(text.data(), step.text_end - text.data());
+            step = write_commands(state, step.next, to, last, text.get(), text.get() + text_limit);
+            fp.write(text.get(), step.text_end - text.get());
         }
         if (step.reason == stop_reason::terminator) {
             in.rdbuf()->pubseekoff(-(to - step.next), std::ios::cur, std::ios::in);

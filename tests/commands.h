@@ -49,16 +49,16 @@ inline std::string reference_commands(std::string_view input, std::size_t &unrea
         for (std::size_t i = 0; i < line.size(); ++i) {
             const char b = line[i];
             if (high(b)) {
-                // Octal when its run is too long to hold, ends the line, or comes right before
-                // a byte whose text starts with a backslash.
-                std::size_t run = i, run_end = i;
-                while (run > 0 && high(line[run - 1]))
-                    --run;
+                // A run of bytes from 0x80 up is octal when it is too long to hold, ends the
+                // line, or comes right before a byte whose text starts with a backslash.
+                std::size_t run_end = i;
                 while (run_end < line.size() && high(line[run_end]))
                     ++run_end;
-                const bool in_octal = run_end - run > longest_held_run || run_end == line.size() ||
+                const bool in_octal = run_end - i > longest_held_run || run_end == line.size() ||
                                       text_starts_with_backslash(line, run_end);
-                text += in_octal ? octal(b) : std::string{b};
+                for (; i < run_end; ++i)
+                    text += in_octal ? octal(line[i]) : std::string{line[i]};
+                --i;
             } else if (b == '\\' || b == '"' || b == '?') {
                 text += text_starts_with_backslash(line, i) ? std::string{'\\', b} : std::string{b};
             } else {

@@ -1,0 +1,36 @@
+// The dialogue against the plain reference, on inputs that stress the scanner: every length up
+// to 200, shifted across the 64-byte step, random lines of the bytes that matter, runs of bytes
+// from 0x80 up longer than can be held, and input in pieces of many sizes.
+#include "differential.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+TEST(Differential, MatchesThePlainReference) {
+    temp_dir dir;
+    const std::string path = dir / "out.c";
+    const std::string alphabet[] = {
+        "a",    " ",    "\t",   "\n",   "\r",     "\r\n", "?",       "??",        "\\",    "\"",
+        "\x01", "\x7f", "\x83", "\xe9", "\x95\\", "end",  "\nend\n", "\nend\r\n", "\nend", "en"};
+    std::mt19937 random(8);
+    std::uniform_int_distribution<std::size_t> piece(1, 300), pick(0, std::size(alphabet) - 1);
+    for (int round = 0; round < 3000; ++round) {
+        std::string commands;
+        // First every short length after every offset, then random lengths, some with a run
+        // of bytes from 0x80 up too long to hold.
+        const std::size_t length = round < 200 ? round : piece(random) * (round % 10 ? 1 : 20);
+        const std::string offset(round % 64, 'o');
+        while (commands.size() < length)
+            commands += round % 7 == 0 && round > 200 ? std::string(1100, '\xe9') + "x"
+                                                      : alphabet[pick(random)];
+        const std::vector<std::size_t> sizes{piece(random), 1, piece(random)};
+        const std::string differences = differences_from_reference(offset + commands, sizes, path);
+        ASSERT_EQ(differences, "") << "round " << round;
+    }
+}
+
+} // namespace

@@ -260,7 +260,7 @@ commands_written write_commands(command_state &state, const char *from, const ch
             }
         }
         if (in_view < 64) { // bytes past the cut are not ours, nor in view as followers
-            look |= m.high & std::uint64_t(1) << (in_view - 1);
+            look |= m.high & (std::uint64_t(1) << in_view >> 1); // the last in view, if any
             look &= (std::uint64_t(1) << in_view) - 1;
         }
         const char *plain = p; // the first byte not written yet

@@ -223,4 +223,39 @@ TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
     EXPECT_EQ(talk.status, 1);
 }
 
+// Input whose reading fails after the bytes given, as a disk or a pipe can fail.
+class failing_input : public std::streambuf {
+  public:
+    explicit failing_input(std::string good) : good_(std::move(good)) {
+        setg(good_.data(), good_.data(), good_.data() + good_.size());
+    }
+
+  private:
+    int_type underflow() override { throw std::ios_base::failure("read error"); }
+    std::string good_;
+};
+
+// The list ends where reading failed, the file still gets its closing, and the run is reported
+// as failed: in the commands, and in the rest of the name line.
+TEST(Dialogue, ReadFailureEndsTheListAndIsReported) {
+    temp_dir dir;
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"\necho a\necho b", {"echo a", "echo b"}},
+        {" rest", {}},
+    };
+    for (const auto &[after_name, literals] : cases) {
+        failing_input input(dir / "out.c" + after_name);
+        std::istream in(&input);
+        std::ostringstream out;
+        int key_waits = 0;
+        const int status = run_conversion(
+            in, out, [&] { ++key_waits; }, [](const std::string &) { return false; });
+        EXPECT_EQ(out.str(),
+                  banner + instructions + "\n\nSome error occurred while reading commands");
+        EXPECT_EQ(read_file(dir / "out.c"), program(literals)) << after_name;
+        EXPECT_EQ(key_waits, 1);
+        EXPECT_EQ(status, 1);
+    }
+}
+
 } // namespace

@@ -14,7 +14,8 @@ namespace {
 
 // The stand-in conio.h makes each system() call print its argument and a NUL.
 std::vector<std::string> commands_run_by(const std::vector<std::string> &commands,
-                                         const std::string &c_standard) {
+                                         const std::string &c_standard,
+                                         const std::string &options = "") {
     temp_dir dir;
     std::string lines, text;
     for (const auto &cmd : commands)
@@ -23,7 +24,7 @@ std::vector<std::string> commands_run_by(const std::vector<std::string> &command
     text += commands_text(lines);
     write_closing(text);
     std::ofstream(dir / "prog.c", std::ios::binary) << text;
-    const std::string compile = std::string(HOST_CC) + " -std=" + c_standard +
+    const std::string compile = std::string(HOST_CC) + " -std=" + c_standard + " " + options +
                                 " -Wall -Werror -Wno-return-type -I" CONIO_STUB_DIR " -o " +
                                 dir / "prog" + " " + dir / "prog.c";
     if (std::system(compile.c_str()) != 0) {
@@ -101,6 +102,23 @@ TEST(RoundTrip, RandomBytes) {
     }
     for (const char *standard : standards)
         expect_same_commands(commands_run_by(commands, standard), commands, standard);
+}
+
+// A compiler that reads its source in a double-byte code page takes a byte from 0x81 up and
+// the byte after it as one character: Shift-JIS ソ, 表 and 能 end in 0x5C, a backslash, and 日 is
+// 93 FA. The text must still reach system() byte for byte.
+TEST(RoundTrip, ShiftJisText) {
+    const std::vector<std::string> commands = {
+        "echo \x83\x5c",                               // ソ
+        "dir C:\\\x95\x5c\\\x94\x5c",                  // C:\表\能
+        "cd C:\\\x93\xfa\x96\x7b\\\x83\x5c\x95\x5c\\", // C:\日本\ソ表\
+        "echo \"\x93\xfa\"\x93\xfa",                // "日"日
+        "echo \x83\x5c?\x83\x5c??",
+    };
+    for (const char *standard : standards)
+        expect_same_commands(
+            commands_run_by(commands, standard, "-finput-charset=CP932 -fexec-charset=CP932"),
+            commands, standard);
 }
 
 } // namespace

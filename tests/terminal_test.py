@@ -5,6 +5,7 @@ Usage: terminal_test.py PATH_TO_NORVANE
 """
 import os
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -207,6 +208,47 @@ class WithoutATerminal(unittest.TestCase):
                                   start_new_session=True, timeout=10)
         self.assertEqual(done.returncode, 1)
         self.assertTrue(done.stdout.endswith(b"Some error occurred while opening file"))
+
+    def test_input_after_the_terminator_is_left_to_the_next_reader(self):
+        with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
+            stdin.write(SCRIPT + b"rest\n")
+            stdin.seek(0)
+            done = subprocess.run(["sh", "-c", '"$0" >/dev/null; cat', PROGRAM], cwd=folder,
+                                  stdin=stdin, capture_output=True, start_new_session=True,
+                                  timeout=10)
+        self.assertEqual(done.stdout, b"rest\n")
+
+    def test_non_blocking_input_is_waited_for(self):
+        read_end, write_end = os.pipe()
+        os.set_blocking(read_end, False)  # as a parent may hand it down
+        with tempfile.TemporaryDirectory() as folder:
+            process = subprocess.Popen([PROGRAM], cwd=folder, stdin=read_end,
+                                       stdout=subprocess.DEVNULL, start_new_session=True)
+            os.close(read_end)
+            for line in SCRIPT.splitlines(keepends=True):
+                time.sleep(0.05)
+                os.write(write_end, line)
+            os.close(write_end)
+            self.assertEqual(process.wait(timeout=10), 0)
+            with open(os.path.join(folder, "out.c"), "rb") as f:
+                self.assertEqual(f.read(), GENERATED)
+
+    @unittest.skipUnless(shutil.which("strace"), "strace is not installed")
+    def test_failed_read_ends_the_list_and_is_reported(self):
+        with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
+            stdin.write(b"out.c\n" + b"echo line\n" * 100000 + b"end\n")
+            stdin.seek(0)
+            done = subprocess.run(["strace", "-o", "/dev/null", "-e", "trace=read", "-e",
+                                   "inject=read:error=EIO:when=3", PROGRAM], cwd=folder,
+                                  stdin=stdin, capture_output=True, start_new_session=True,
+                                  timeout=10)
+            self.assertEqual(done.returncode, 1)
+            self.assertTrue(done.stdout.endswith(b"\n\nSome error occurred while reading commands"))
+            with open(os.path.join(folder, "out.c"), "rb") as f:
+                written = f.read()
+            self.assertTrue(written.endswith(b'");\n\tprintf("\\n");\n\tgetch();\n}'),
+                            written[-100:])  # the last line read, maybe cut, then the closing
+            self.assertLess(written.count(b"echo line"), 100000)
 
     def test_console_that_cannot_be_written(self):
         """Lost console text must never reach the generated file."""

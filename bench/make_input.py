@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes a deterministic batch script of realistic lines for the benchmark.
+"""Writes the deterministic batch scripts of the benchmark.
 
-Usage: make_input.py LINES OUTPUT   (OUTPUT gets the name line, the commands and "end")
+Usage: make_input.py KIND OUTPUT   (KIND: lines-10000, lines-1000000, long-lines, one-line)
+Each script is the name line, the commands and "end".
 """
 import random
 import sys
@@ -19,19 +20,37 @@ TEMPLATES = [
     'ren x{n}.bak x{n}.old',
 ]
 
+# Pieces of long command lines: paths, quotes, question marks and tabs among plain words.
+PIECES = ['"C:\\Program Files\\Tool {n}\\bin"', '/define:X{n}=1', '%INCLUDE%;C:\\inc{n}',
+          'what???', '\t', 'src\\module{n}.c', '-o build\\out{n}.obj', '--verbose']
 
-def write(count, path):
-    rng = random.Random(count)
+
+def commands(kind, rng):
+    if kind.startswith("lines-"):
+        for _ in range(int(kind[len("lines-"):])):
+            yield rng.choice(TEMPLATES).format(n=rng.randrange(1000))
+    elif kind == "long-lines":  # 100,000 lines of about 250 bytes
+        for _ in range(100_000):
+            line = "cl"
+            while len(line) < 240:
+                line += " " + rng.choice(PIECES).format(n=rng.randrange(1000))
+            yield line
+    elif kind == "one-line":  # a single command of 100 MB
+        words = [rng.choice(PIECES).format(n=rng.randrange(1000)) for _ in range(4096)]
+        block = " ".join(words)
+        yield (block * (100_000_000 // len(block) + 1))[:100_000_000]
+    else:
+        sys.exit(f"unknown input kind: {kind}")
+
+
+def write(kind, path):
+    rng = random.Random(kind)
     with open(path, "w", newline="\n") as f:
         f.write("out.c\n")
-        for _ in range(count):
-            f.write(rng.choice(TEMPLATES).format(n=rng.randrange(1000)) + "\n")
+        for line in commands(kind, rng):
+            f.write(line + "\n")
         f.write("end\n")
 
 
-def main():
-    write(int(sys.argv[1]), sys.argv[2])
-
-
 if __name__ == "__main__":
-    main()
+    write(sys.argv[1], sys.argv[2])

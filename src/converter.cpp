@@ -62,14 +62,27 @@ void pass_on(std::string &text, std::ostream &fp) {
 // Writes one command for each line up to the terminator or the end of input, block by block;
 // a last line without a line end is still a line. Only the few bytes whose text depends on
 // input not read yet are held from one block to the next, so memory stays the same for any
-// input. A failed read ends the list as the end of input does, and so does running out of
-// memory; either returns false. The input after the terminator is given back to the stream,
-// where it can seek back to it (a file), so that whoever reads on finds it.
+// input. The text goes to the file in pieces that end at multiples of text_limit in it, which
+// the system writes fastest; only the last piece is shorter. A failed read ends the list as
+// the end of input does, and so does running out of memory; either returns false. The input
+// after the terminator is given back to the stream, where it can seek back to it (a file), so
+// that whoever reads on finds it.
 bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try {
     std::vector<char> input(longest_held_run + block_size + input_slack);
     // Only ever written before it is read, so left as it comes from the allocator.
     const std::unique_ptr<char[]> text(
         new char[text_limit + text_room(longest_held_run + block_size)]);
+    auto file_size = static_cast<std::size_t>(std::max<std::streamoff>(fp.tellp(), 0));
+    std::size_t unwritten = 0; // text at the front of `text`, short of a whole piece
+    const auto write_whole_pieces = [&] {
+        const std::size_t piece_end = (file_size + unwritten) / text_limit * text_limit;
+        if (piece_end <= file_size) return;
+        const std::size_t whole = piece_end - file_size;
+        fp.write(text.get(), static_cast<std::streamsize>(whole));
+        file_size += whole;
+        unwritten -= whole;
+        std::memmove(text.get(), text.get() + whole, unwritten);
+    };
     command_state state;
     std::size_t held = 0;
     for (bool read_failed = false;;) {
@@ -84,14 +97,17 @@ bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try
         const char *const to = input.data() + held + size;
         commands_written step{input.data(), text.get(), stop_reason::text_full};
         while (step.reason == stop_reason::text_full) {
-            step = write_commands(state, step.next, to, last, text.get(), text.get() + text_limit);
-            fp.write(text.get(), step.text_end - text.get());
+            step = write_commands(state, step.next, to, last, text.get() + unwritten,
+                                  text.get() + text_limit);
+            unwritten = static_cast<std::size_t>(step.text_end - text.get());
+            write_whole_pieces();
         }
-        if (step.reason == stop_reason::terminator) {
-            in.rdbuf()->pubseekoff(-(to - step.next), std::ios::cur, std::ios::in);
-            return true;
+        if (step.reason == stop_reason::terminator || last) {
+            fp.write(text.get(), static_cast<std::streamsize>(unwritten));
+            if (step.reason == stop_reason::terminator)
+                in.rdbuf()->pubseekoff(-(to - step.next), std::ios::cur, std::ios::in);
+            return step.reason == stop_reason::terminator || !read_failed;
         }
-        if (last) return !read_failed;
         held = static_cast<std::size_t>(to - step.next);
         std::memmove(input.data(), step.next, held);
     }

@@ -111,8 +111,8 @@ TEST(RoundTrip, ShiftJisText) {
     const std::vector<std::string> commands = {
         "echo \x83\x5c",                               // ソ
         "dir C:\\\x95\x5c\\\x94\x5c",                  // C:\表\能
-        "cd C:\\\x93\xfa\x96\x7b\\\x83\x5c\x95\x5c\\", // C:\日本\ソ表\
-        "echo \"\x93\xfa\"\x93\xfa",                // "日"日
+        "cd C:\\\x93\xfa\x96\x7b\\\x83\x5c\x95\x5c\\", // C:\日本\ソ表\ and more
+        "echo \"\x93\xfa\"\x93\xfa",                   // "日"日
         "echo \x83\x5c?\x83\x5c??",
     };
     for (const char *standard : standards)

@@ -237,11 +237,19 @@ class WithoutATerminal(unittest.TestCase):
     def test_failed_read_ends_the_list_and_is_reported(self):
         with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
             stdin.write(b"out.c\n" + b"echo line\n" * 100000 + b"end\n")
-            stdin.seek(0)
-            done = subprocess.run(["strace", "-o", "/dev/null", "-e", "trace=read", "-e",
-                                   "inject=read:error=EIO:when=3", PROGRAM], cwd=folder,
-                                  stdin=stdin, capture_output=True, start_new_session=True,
-                                  timeout=10)
+
+            def traced(*options):
+                stdin.seek(0)
+                return subprocess.run(["strace", "-o", f"{folder}/trace", "-e", "trace=read",
+                                       *options, PROGRAM], cwd=folder, stdin=stdin,
+                                      capture_output=True, start_new_session=True, timeout=10)
+
+            # The third read of standard input fails, whatever the start-up reads before it.
+            traced()
+            with open(f"{folder}/trace") as trace:
+                reads = [line.startswith("read(0,") for line in trace if line.startswith("read(")]
+            third = [i + 1 for i, of_input in enumerate(reads) if of_input][2]
+            done = traced("-e", f"inject=read:error=EIO:when={third}")
             self.assertEqual(done.returncode, 1)
             self.assertTrue(done.stdout.endswith(b"\n\nSome error occurred while reading commands"))
             with open(os.path.join(folder, "out.c"), "rb") as f:

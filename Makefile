@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize fuzz bench windows windows64 test-windows install clean
+.PHONY: build run test test-sanitize fuzz bench windows windows64 test-windows dist install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -11,6 +11,7 @@ run: build
 test: build
 	ctest --preset release
 	@$(MAKE) --no-print-directory test-windows
+	@scripts/test-dist.sh
 
 test-sanitize:
 	@cmake --preset sanitize >/dev/null
@@ -39,6 +40,10 @@ windows64:
 # NORVANE_REQUIRE_WINDOWS is set, as it is in CI.
 test-windows:
 	@scripts/test-windows.sh
+
+# The release packages, in build/dist: the same bytes from the same commit.
+dist:
+	scripts/dist.sh
 
 install: build
 	cmake --install build/release

@@ -7,7 +7,7 @@ set -euo pipefail
 # where the kernel runs 32-bit code, and the Windows tests fall back to the 64-bit build elsewhere.
 packages=(cmake ninja-build g++ make python3 libgtest-dev time strace
           clang libclang-rt-14-dev
-          mingw-w64 wine64 wine32:i386 icoutils)
+          mingw-w64 wine64 wine32:i386 icoutils lintian groff-base)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Checks what ships: each package of `make dist` holds a program that converts a script.
+
+Usage: dist_test.py DIST_FOLDER BUILD_FOLDER
+BUILD_FOLDER holds the Windows builds, whose Wine prefixes and probe the zips are run with.
+"""
+import glob
+import gzip
+import hashlib
+import os
+import subprocess
+import sys
+import tarfile
+import tempfile
+import unittest
+import zipfile
+
+import wine
+
+DIST = BUILD = None
+SCRIPT = b"out.c\necho hi\ncd C:\\temp\nend\n"
+CALLS = b'\tsystem("echo hi");\n\tsystem("cd C:\\\\temp");\n'
+
+
+def package(pattern):
+    (path,) = glob.glob(os.path.join(DIST, pattern))
+    return path
+
+
+def converted(run):
+    """The file that `run(folder)` makes of SCRIPT, with its lines ended by LF."""
+    with tempfile.TemporaryDirectory() as folder:
+        run(folder)
+        with open(os.path.join(folder, "out.c"), "rb") as f:
+            return f.read().replace(b"\r\n", b"\n")
+
+
+def native(program):
+    return lambda folder: subprocess.run([program], cwd=folder, input=SCRIPT, check=True,
+                                         capture_output=True, start_new_session=True, timeout=10)
+
+
+class Packages(unittest.TestCase):
+    def test_debian_package_is_clean_and_installs_a_working_program(self):
+        deb = package("norvane_*_amd64.deb")
+        lint = subprocess.run(["lintian", "--fail-on", "error,warning", deb], text=True,
+                              capture_output=True)
+        self.assertEqual(lint.returncode, 0, lint.stdout)
+        with tempfile.TemporaryDirectory() as root:
+            subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
+            self.assertIn(CALLS, converted(native(f"{root}/usr/bin/norvane")))
+            with gzip.open(f"{root}/usr/share/man/man1/norvane.1.gz") as page:
+                text = page.read()
+        version = deb.split("_")[1]
+        self.assertIn(f'"norvane {version}"'.encode(), text)
+        render = subprocess.run(["groff", "-man", "-ww", "-z"], input=text, capture_output=True)
+        self.assertEqual((render.returncode, render.stderr), (0, b""))
+
+    def test_tarball_holds_program_page_and_readme_in_one_folder(self):
+        tarball = package("norvane-*-linux-x86_64.tar.gz")
+        top = os.path.basename(tarball)[:-len(".tar.gz")]
+        with tempfile.TemporaryDirectory() as folder, tarfile.open(tarball) as archive:
+            files = {m.name for m in archive.getmembers() if m.isfile()}
+            self.assertEqual(files, {f"{top}/bin/norvane", f"{top}/share/man/man1/norvane.1",
+                                     f"{top}/README.md"})
+            archive.extractall(folder)
+            self.assertIn(CALLS, converted(native(f"{folder}/{top}/bin/norvane")))
+
+    def test_zip_holds_a_program_that_runs_under_wine(self):
+        # The 32-bit zip where Wine runs 32-bit programs here, the 64-bit one elsewhere.
+        bits = "32" if wine.probe(f"{BUILD}/windows-x86/tests/wine_probe.exe",
+                                  f"{BUILD}/windows-x86/wineprefix") is None else "64"
+        prefix = f"{BUILD}/windows-x{'86' if bits == '32' else '64'}/wineprefix"
+        with tempfile.TemporaryDirectory() as folder:
+            with zipfile.ZipFile(package(f"norvane-*-win{bits}.zip")) as archive:
+                self.assertEqual(sorted(archive.namelist()), ["README.txt", "norvane.exe"])
+                archive.extractall(folder)
+                self.assertIn(b"\r\n", archive.read("README.txt"))
+            exe = os.path.join(folder, "norvane.exe")
+            self.assertIn(CALLS, converted(lambda out: wine.run(exe, [], prefix, out, SCRIPT)))
+
+    def test_checksums(self):
+        with open(os.path.join(DIST, "SHA256SUMS")) as sums:
+            for line in sums:
+                digest, name = line.split()
+                with open(os.path.join(DIST, name), "rb") as f:
+                    self.assertEqual(hashlib.sha256(f.read()).hexdigest(), digest, name)
+
+
+if __name__ == "__main__":
+    DIST, BUILD = map(os.path.abspath, sys.argv[1:3])
+    del sys.argv[1:3]
+    unittest.main(verbosity=2)

@@ -30,7 +30,6 @@ const char success[] = "\n\nFile successfully created"
                        "\nNow compile it with any C compiler"
                        "\nThanks for using this app";
 const char write_failure[] = "\n\nSome error occurred while writing file";
-
 const char read_failure[] = "\n\nSome error occurred while reading commands";
 
 // Input is taken in blocks of this size, and the generated text written out once it passes

@@ -78,21 +78,23 @@ bool ends_or_escapes(char c) {
     return (b < 0x20 && b != '\t') || b == 0x7F || b == '"' || b == '\\';
 }
 
-// Three masks over 64 bytes, bit i for byte i:
+// Masks over 64 bytes, bit i for byte i (here _ is a space and # a byte from 0x80 up):
 //
-//   bytes      e c h o   " a ? ? b "   \ 8 3 \ 8 3   x  (83: a byte from 0x80 up)
-//   special    . . . . . 1 . . . . 1 . 1 . . 1 . . . .  control bytes, '"', '\\', 0x7F
-//   question   . . . . . . . 1 1 . . . . . . . . . . .
-//   high       . . . . . . . . . . . . . 1 . . 1 . . .
+//   bytes      e c h o _ " a ? ? b " _ \ # \ # # x
+//   special    . . . . . 1 . . . . 1 . 1 . 1 . . .   control bytes, '"', '\\', 0x7F
+//   question   . . . . . . . 1 1 . . . . . . . . .
+//   high       . . . . . . . . . . . . . 1 . 1 1 .
+//   e          1 . . . . . . . . . . . . . . . . .
 //
-// The scan below derives what needs a look from them:
+// The scan derives what needs a look from them:
 //   second '?' = question & (question << 1 | the byte before the 64 was '?')
-//   escaped    = special | second '?'               (their text starts with a backslash,
-//                                                   or they end the line)
+//   escaped    = special | second '?'    (their text starts with a backslash, or ends the line)
 //   look       = escaped | high & (escaped >> 1 | bit 63)
+//              . . . . . 1 . . 1 . 1 . 1 1 1 . . .
 // A byte from 0x80 up needs a look only right before an escaped byte, or as the last of the 64,
-// whose follower is out of view; the look then decides its whole run (the second 83 above is
-// marked, the first is not). The bytes between marks are copied as they are.
+// whose follower is out of view; the look then decides its whole run. The run "# #" before x
+// is not marked, so stays as it is. The bytes between marks are copied as they are. A line that
+// starts with 'e', right after a line feed, may be the terminator and is checked.
 struct byte_masks {
     std::uint64_t special, question, high, e;
 };

@@ -49,6 +49,8 @@ constexpr std::size_t text_room(std::size_t input_size) {
 // `text`. With `last`, the input ends at `to`: a last line without a line end is still a line.
 // Otherwise what cannot be decided yet (a line that may still be the terminator, a carriage
 // return that may start a line end, a run of bytes from 0x80 up) is left at the end, at most
-// longest_held_run + 4 bytes, for the caller to hand over again with the input that follows.
+// longest_held_run bytes, for the caller to hand over again with the input that follows. The
+// call stops early once the text passes `text_limit`, past which it needs text_room(to - from)
+// bytes of room.
 commands_written write_commands(command_state &state, const char *from, const char *to, bool last,
                                 char *text, const char *text_limit);

@@ -7,18 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=
-for tool in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wrestool /usr/lib/wine/wine64; do
-    command -v "$tool" >/dev/null || missing="$missing $tool"
-done
-if [ -n "$missing" ]; then
-    if [ -n "${NORVANE_REQUIRE_WINDOWS:-}" ]; then
-        echo "Windows tests cannot run, missing:$missing"
-        exit 1
-    fi
-    echo "Windows tests skipped, missing:$missing (scripts/install-deps.sh installs them)"
-    exit 0
-fi
+. scripts/need-tools.sh
+need_tools "Windows tests" NORVANE_REQUIRE_WINDOWS \
+    i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wrestool /usr/lib/wine/wine64
 
 build() {
     cmake --preset "$1" >/dev/null

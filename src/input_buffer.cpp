@@ -5,10 +5,20 @@
 #include <algorithm>
 #include <ios>
 
+namespace {
+
+// One read of standard input; a failure is thrown, so that it never looks like the end of input.
+std::streamsize read_or_throw(char *bytes, std::size_t count) {
+    const long size = read_input(bytes, count);
+    if (size < 0) throw std::ios_base::failure("reading standard input failed");
+    return size;
+}
+
+} // namespace
+
 input_buffer::int_type input_buffer::underflow() {
     if (gptr() == egptr()) {
-        const long size = read_input(buffer_.data(), buffer_.size());
-        if (size < 0) throw std::ios_base::failure("reading standard input failed");
+        const std::streamsize size = read_or_throw(buffer_.data(), buffer_.size());
         setg(buffer_.data(), buffer_.data(), buffer_.data() + size);
         if (size == 0) return traits_type::eof();
     }
@@ -16,11 +26,7 @@ input_buffer::int_type input_buffer::underflow() {
 }
 
 std::streamsize input_buffer::xsgetn(char *bytes, std::streamsize count) {
-    if (gptr() == egptr()) {
-        const long size = read_input(bytes, static_cast<std::size_t>(count));
-        if (size < 0) throw std::ios_base::failure("reading standard input failed");
-        return size;
-    }
+    if (gptr() == egptr()) return read_or_throw(bytes, static_cast<std::size_t>(count));
     const std::streamsize size = std::min<std::streamsize>(count, egptr() - gptr());
     std::copy_n(gptr(), size, bytes);
     gbump(static_cast<int>(size));

@@ -71,14 +71,17 @@ bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try
     // Only ever written before it is read, so left as it comes from the allocator.
     const std::unique_ptr<char[]> text(
         new char[text_limit + text_room(longest_held_run + block_size)]);
-    auto file_size = static_cast<std::size_t>(std::max<std::streamoff>(fp.tellp(), 0));
+    // Where the file stands within its current piece: all that the piece ends depend on, and
+    // never more than text_limit, however large the file grows on a 32-bit system.
+    auto piece_filled = static_cast<std::size_t>(std::max<std::streamoff>(fp.tellp(), 0) %
+                                                 static_cast<std::streamoff>(text_limit));
     std::size_t unwritten = 0; // text at the front of `text`, short of a whole piece
     const auto write_whole_pieces = [&] {
-        const std::size_t piece_end = (file_size + unwritten) / text_limit * text_limit;
-        if (piece_end <= file_size) return;
-        const std::size_t whole = piece_end - file_size;
+        if (piece_filled + unwritten < text_limit) return;
+        const std::size_t whole =
+            (piece_filled + unwritten) / text_limit * text_limit - piece_filled;
         fp.write(text.get(), static_cast<std::streamsize>(whole));
-        file_size += whole;
+        piece_filled = 0;
         unwritten -= whole;
         std::memmove(text.get(), text.get() + whole, unwritten);
     };
@@ -92,20 +95,22 @@ bool convert_commands(std::istream &in, std::ostream &out, std::ostream &fp) try
         } catch (const std::exception &) {
             read_failed = true;
         }
-        const bool last = size == 0;
+        const input_end then = read_failed ? input_end::by_error
+                               : size == 0 ? input_end::at_end
+                                           : input_end::more;
         const char *const to = input.data() + held + size;
         commands_written step{input.data(), text.get(), stop_reason::text_full};
         while (step.reason == stop_reason::text_full) {
-            step = write_commands(state, step.next, to, last, text.get() + unwritten,
+            step = write_commands(state, step.next, to, then, text.get() + unwritten,
                                   text.get() + text_limit);
             unwritten = static_cast<std::size_t>(step.text_end - text.get());
             write_whole_pieces();
         }
-        if (step.reason == stop_reason::terminator || last) {
+        if (step.reason == stop_reason::terminator || then != input_end::more) {
             fp.write(text.get(), static_cast<std::streamsize>(unwritten));
             if (step.reason == stop_reason::terminator)
                 in.rdbuf()->pubseekoff(-(to - step.next), std::ios::cur, std::ios::in);
-            return step.reason == stop_reason::terminator || !read_failed;
+            return !read_failed;
         }
         held = static_cast<std::size_t>(to - step.next);
         std::memmove(input.data(), step.next, held);
@@ -140,16 +145,20 @@ std::string read_name(std::istream &in) {
 } // namespace
 
 int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key,
-                   const std::function<bool(const std::string &)> &is_input) {
+                   const std::function<bool(const std::string &)> &is_open_stream) {
     // Every text is flushed before the next read, which may wait for a person to type.
     out << banner << name_prompt << std::flush;
 
     const std::string filename = read_name(in);
-    if (filename.empty()) return 1; // input ended before a name: there is nothing to create
+    // Input ended before a name, or failed within it, where the part read is not the name typed:
+    // there is nothing to create.
+    if (filename.empty() || in.bad()) return 1;
 
-    // A name no file can have, or the script being read, which writing would destroy.
+    // A name no file can have, or a file a standard stream is open on: the script being read,
+    // which writing would destroy, or where the console text goes, which would mix with the
+    // program.
     const bool can_write = filename.size() <= path_limit &&
-                           filename.find('\0') == std::string::npos && !is_input(filename);
+                           filename.find('\0') == std::string::npos && !is_open_stream(filename);
     std::ofstream fp;
     if (can_write) fp.open(filename);
     if (!fp.is_open()) {
@@ -177,12 +186,12 @@ int run_conversion(std::istream &in, std::ostream &out, const std::function<void
 
 #ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
 int main() {
-    keep_standard_streams_open();
+    prepare_standard_streams();
     // An unsynchronised std::cout is buffered, which long redirected scripts need.
     std::ios::sync_with_stdio(false);
     input_buffer standard_input;
     std::istream in(&standard_input);
     return run_conversion(in, std::cout, console_wait_for_key,
-                          [](const std::string &name) { return is_standard_input(name.c_str()); });
+                          [](const std::string &name) { return is_standard_stream(name.c_str()); });
 }
 #endif

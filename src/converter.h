@@ -7,7 +7,7 @@
 #include <string>
 
 // Runs one whole conversion, reading the file name and commands from `in` and showing the
-// dialogue on `out`; `wait_for_key` is the final key press, and `is_input` tells whether a name
-// is that of the file `in` reads. Returns the exit status.
+// dialogue on `out`; `wait_for_key` is the final key press, and `is_open_stream` tells whether
+// a name is that of a file the standard streams are open on. Returns the exit status.
 int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key,
-                   const std::function<bool(const std::string &)> &is_input);
+                   const std::function<bool(const std::string &)> &is_open_stream);

@@ -21,10 +21,12 @@ long long seek_input(long long offset);
 // The longest file name the system takes, in bytes.
 extern const std::size_t path_limit;
 
-// Whether `name` names the file that standard input reads (the same file through any path or
-// link), which the conversion must never overwrite.
-bool is_standard_input(const char *name);
+// Whether `name` names a file that a standard stream is open on (the same file through any path
+// or link): the script being read, or where the console text goes, which the conversion must
+// never write. A terminal or a device such as /dev/null takes any text without harm, and is none.
+bool is_standard_stream(const char *name);
 
 // Makes sure the standard streams are open, so that no file the program opens takes the place
-// of one and receives console text.
-void keep_standard_streams_open();
+// of one and receives console text, and that a write to a pipe nobody reads or past the file
+// size limit fails, as any other write can, instead of ending the program.
+void prepare_standard_streams();

@@ -1,10 +1,12 @@
-// POSIX: the key wait reads one byte from the controlling terminal in non-canonical mode.
+// POSIX: the key wait reads one key from the controlling terminal in non-canonical mode.
 #include "platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -14,77 +16,140 @@ const std::size_t path_limit = PATH_MAX;
 
 namespace {
 
-// The terminal mode to put back. Only the wait and the signal handler below touch these.
-int tty_fd = -1;
-termios saved_mode;
-struct sigaction previous_actions[NSIG];
+// Signals that a failed write raises. The program ignores them, so that the write fails and is
+// reported; the key wait, after the last write, acts on them as the program was started to.
+constexpr int write_signals[] = {SIGPIPE, SIGXFSZ};
+struct sigaction actions_at_start[NSIG];
 
-void restore_mode() {
-    tcsetattr(tty_fd, TCSANOW, &saved_mode);
+bool is_write_signal(int sig) {
+    return std::find(std::begin(write_signals), std::end(write_signals), sig) !=
+           std::end(write_signals);
+}
+
+// The terminal, the mode to put back and the key mode. Only the wait and the signal handlers
+// below touch these.
+int tty_fd = -1;
+termios saved_mode, key_mode;
+struct sigaction actions_before_wait[NSIG];
+
+bool in_foreground() {
+    return tcgetpgrp(tty_fd) == getpgrp();
+}
+
+// In the background the terminal is the shell's, in a mode of its own: it is left alone.
+void set_mode(const termios &mode) {
+    if (in_foreground()) tcsetattr(tty_fd, TCSANOW, &mode);
 }
 
 // A signal that ends the process mid-wait must not leave the terminal without echo.
 // SA_RESETHAND has put the default action back; the re-raised signal arrives on return.
 void restore_and_reraise(int sig) {
-    restore_mode();
+    set_mode(saved_mode);
     raise(sig);
 }
 
-// Signals whose default action is anything but ending the process, and those that cannot be
-// caught.
-bool leaves_the_process_running(int sig) {
+// A stop (kill -TSTP, or the terminal stopping a background reader) hands the terminal back as
+// it was; once continued in the foreground, the wait takes its key mode again, as a shell keeps
+// no mode of its jobs.
+void stop_with_terminal_restored(int sig) {
+    const int saved_errno = errno;
+    set_mode(saved_mode);
+    struct sigaction stop {
+    }, ours;
+    stop.sa_handler = SIG_DFL;
+    sigaction(sig, &stop, &ours);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, sig);
+    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    raise(sig); // stops here; returns at once where the system drops the stop (no job control)
+    sigprocmask(SIG_BLOCK, &just_this, nullptr);
+    sigaction(sig, &ours, nullptr);
+    set_mode(key_mode);
+    errno = saved_errno;
+}
+
+// After a stop that cannot be caught (SIGSTOP).
+void take_key_mode_again(int) {
+    const int saved_errno = errno;
+    set_mode(key_mode);
+    errno = saved_errno;
+}
+
+using handler = void (*)(int);
+
+// What the wait does on a signal; nullptr for those it leaves alone: the ones that cannot be
+// caught, and those whose default action is to do nothing.
+handler wait_handler(int sig) {
     switch (sig) {
     case SIGKILL:
     case SIGSTOP:
     case SIGCHLD:
-    case SIGCONT:
     case SIGURG:
     case SIGWINCH:
+        return nullptr;
     case SIGTSTP:
     case SIGTTIN:
     case SIGTTOU:
-        return true;
-    default:
-        return false;
+        return stop_with_terminal_restored;
+    case SIGCONT:
+        return take_key_mode_again;
+    default: // the default action ends the process
+        return restore_and_reraise;
     }
 }
 
-void catch_fatal_signals() {
+void catch_signals() {
     for (int sig = 1; sig < NSIG; ++sig) {
-        if (leaves_the_process_running(sig)) continue;
-        struct sigaction action {};
-        action.sa_handler = restore_and_reraise;
-        action.sa_flags = SA_RESETHAND;
-        sigfillset(&action.sa_mask);
+        const handler wanted = wait_handler(sig);
         // Numbers the C library keeps for itself fail here and are left alone.
-        if (sigaction(sig, nullptr, &previous_actions[sig]) == 0 &&
-            previous_actions[sig].sa_handler != SIG_IGN) // an ignored signal stays ignored
-            sigaction(sig, &action, nullptr);
+        if (!wanted || sigaction(sig, nullptr, &actions_before_wait[sig]) != 0) continue;
+        const struct sigaction &given =
+            is_write_signal(sig) ? actions_at_start[sig] : actions_before_wait[sig];
+        if (given.sa_handler == SIG_IGN) continue; // an ignored signal stays ignored
+        struct sigaction action {};
+        action.sa_handler = wanted;
+        action.sa_flags = wanted == restore_and_reraise ? SA_RESETHAND : 0;
+        sigfillset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
     }
 }
 
-void release_fatal_signals() {
+void release_signals() {
     for (int sig = 1; sig < NSIG; ++sig)
-        if (!leaves_the_process_running(sig)) sigaction(sig, &previous_actions[sig], nullptr);
+        if (wait_handler(sig)) sigaction(sig, &actions_before_wait[sig], nullptr);
+}
+
+// One key press: all the bytes the terminal sends for it (several for an arrow, a function key
+// or a letter in UTF-8), so that none is left for the shell to take as typed. They come in one
+// piece, or close behind each other over a slow line.
+void take_one_key() {
+    char keys[64];
+    while (read(tty_fd, keys, sizeof keys) < 0)
+        if (errno != EINTR) return;
+    pollfd more{tty_fd, POLLIN, 0};
+    while (poll(&more, 1, 50) > 0 && read(tty_fd, keys, sizeof keys) > 0) {
+    }
 }
 
 void wait_on_terminal() {
     // A background job has nobody at the keyboard, and changing the mode would stop it.
-    if (tcgetpgrp(tty_fd) != getpgrp() || tcgetattr(tty_fd, &saved_mode) != 0) return;
-    termios raw = saved_mode;
+    if (!in_foreground() || tcgetattr(tty_fd, &saved_mode) != 0) return;
+    key_mode = saved_mode;
     // Ctrl-C, Ctrl-Z, Ctrl-S and the like arrive as keys, as on the Windows console.
-    raw.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
-    raw.c_iflag &= ~IXON;
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    catch_fatal_signals();
-    if (tcsetattr(tty_fd, TCSANOW, &raw) == 0) {
-        char key;
-        while (read(tty_fd, &key, 1) < 0 && errno == EINTR) {
-        }
-        restore_mode();
+    key_mode.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
+    key_mode.c_iflag &= ~IXON;
+    key_mode.c_cc[VMIN] = 1;
+    key_mode.c_cc[VTIME] = 0;
+    catch_signals();
+    int set;
+    while ((set = tcsetattr(tty_fd, TCSANOW, &key_mode)) != 0 && errno == EINTR) {
     }
-    release_fatal_signals();
+    if (set == 0) {
+        take_one_key();
+        set_mode(saved_mode);
+    }
+    release_signals();
 }
 
 } // namespace
@@ -115,14 +180,24 @@ long long seek_input(long long offset) {
     return lseek(STDIN_FILENO, static_cast<off_t>(offset), SEEK_CUR);
 }
 
-bool is_standard_input(const char *name) {
-    struct stat input, named;
-    return fstat(STDIN_FILENO, &input) == 0 && stat(name, &named) == 0 &&
-           input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+bool is_standard_stream(const char *name) {
+    struct stat named;
+    if (stat(name, &named) != 0) return false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        struct stat open;
+        if (fstat(fd, &open) == 0 && !S_ISCHR(open.st_mode) && open.st_dev == named.st_dev &&
+            open.st_ino == named.st_ino)
+            return true;
+    }
+    return false;
 }
 
-void keep_standard_streams_open() {
+void prepare_standard_streams() {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
             open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    for (const int sig : write_signals)
+        sigaction(sig, &ignore, &actions_at_start[sig]);
 }

@@ -60,22 +60,31 @@ bool identify(HANDLE file, file_id &id) {
 
 } // namespace
 
-bool is_standard_input(const char *name) {
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (GetFileType(input) != FILE_TYPE_DISK) return false; // a console or a pipe
+bool is_standard_stream(const char *name) {
     // No access asked for: only the file's identity is read, and nobody is locked out.
     const HANDLE named =
         CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (named == INVALID_HANDLE_VALUE) return false;
-    file_id a, b;
-    const bool known = identify(input, a) && identify(named, b);
+    file_id id;
+    bool open_there = false;
+    if (identify(named, id)) {
+        for (const DWORD stream : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+            const HANDLE open = GetStdHandle(stream);
+            file_id open_id;
+            // Only a file on disk: a console, a pipe or NUL takes any text without harm.
+            if (GetFileType(open) != FILE_TYPE_DISK || !identify(open, open_id)) continue;
+            // An unknown volume matches any: refusing a name by mistake loses nothing.
+            open_there = open_there ||
+                         (std::memcmp(id.index, open_id.index, sizeof id.index) == 0 &&
+                          (id.volume == open_id.volume || id.volume == 0 || open_id.volume == 0));
+        }
+    }
     CloseHandle(named);
-    // An unknown volume matches any: refusing a name by mistake loses nothing.
-    return known && std::memcmp(a.index, b.index, sizeof a.index) == 0 &&
-           (a.volume == b.volume || a.volume == 0 || b.volume == 0);
+    return open_there;
 }
 
 // The C runtime keeps descriptors 0 to 2 for the standard streams even when they are closed, so
-// a file the program opens never takes their place.
-void keep_standard_streams_open() {}
+// a file the program opens never takes their place; a write to a closed pipe fails without a
+// signal, and there is no file size limit.
+void prepare_standard_streams() {}

@@ -189,12 +189,12 @@ char *write_octal(char *text, const char *from, const char *to) {
 }
 
 // The length of the terminator line at `line`, line end included, or 0 where it is none.
-std::size_t terminator_at(const char *line, const char *to, bool last) {
+std::size_t terminator_at(const char *line, const char *to, input_end then) {
     const auto size = static_cast<std::size_t>(to - line);
     if (line[0] != 'e' || size < 3 || std::memcmp(line, "end", 3) != 0) return 0;
     if (size >= 4 && line[3] == '\n') return 4;
     if (size >= 5 && line[3] == '\r' && line[4] == '\n') return 5;
-    return last && (size == 3 || (size == 4 && line[3] == '\r')) ? size : 0;
+    return then == input_end::at_end && (size == 3 || (size == 4 && line[3] == '\r')) ? size : 0;
 }
 
 // Where the bytes start that cannot be decided before more input comes (`to` if there are none).
@@ -218,8 +218,9 @@ const char *undecided_tail(const command_state &state, const char *from, const c
 
 } // namespace
 
-commands_written write_commands(command_state &state, const char *from, const char *to, bool last,
-                                char *text, const char *text_limit) {
+commands_written write_commands(command_state &state, const char *from, const char *to,
+                                input_end then, char *text, const char *text_limit) {
+    const bool last = then != input_end::more;
     const char *const cut = last ? to : undecided_tail(state, from, to);
     const char *p = from;
     if (state.octal_run) { // the rest of a long run, already decided
@@ -229,7 +230,7 @@ commands_written write_commands(command_state &state, const char *from, const ch
         p = run_end;
     }
     if (!state.in_command && p != cut) {
-        if (const std::size_t size = terminator_at(p, to, last))
+        if (const std::size_t size = terminator_at(p, to, then))
             return {p + size, text, stop_reason::terminator};
         text = copy_text(text, call_start);
         state.in_command = true;
@@ -255,7 +256,7 @@ commands_written write_commands(command_state &state, const char *from, const ch
              starts &= starts - 1) {
             const char *line = p + std::countr_zero(starts);
             if (line >= cut || line[-1] != '\n') continue;
-            if ((terminator_size = terminator_at(line, to, last)) != 0) {
+            if ((terminator_size = terminator_at(line, to, then)) != 0) {
                 terminator = line;
                 in_view = static_cast<std::size_t>(line - p);
                 break;

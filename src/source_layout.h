@@ -45,12 +45,20 @@ constexpr std::size_t text_room(std::size_t input_size) {
     return 4 * input_size + 1024;
 }
 
+// What follows the input handed to write_commands.
+enum class input_end {
+    more,    // more input may follow
+    at_end,  // the input ends: a last line without a line end is still a line, the terminator too
+    by_error // reading failed: the last line, maybe cut short, is written, and is never taken for
+             // the terminator, whose missing rest may say otherwise ("endlocal")
+};
+
 // Writes a `system` call line for each line of [from, to) up to the terminator line "end", to
-// `text`. With `last`, the input ends at `to`: a last line without a line end is still a line.
-// Otherwise what cannot be decided yet (a line that may still be the terminator, a carriage
+// `text`. Unless input_end::more follows, the input ends at `to`. Otherwise what cannot be
+// decided yet (a line that may still be the terminator, a carriage
 // return that may start a line end, a run of bytes from 0x80 up) is left at the end, at most
 // longest_held_run bytes, for the caller to hand over again with the input that follows. The
 // call stops early once the text passes `text_limit`, past which it needs text_room(to - from)
 // bytes of room.
-commands_written write_commands(command_state &state, const char *from, const char *to, bool last,
-                                char *text, const char *text_limit);
+commands_written write_commands(command_state &state, const char *from, const char *to,
+                                input_end then, char *text, const char *text_limit);

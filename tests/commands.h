@@ -17,8 +17,8 @@ inline std::string commands_text(std::string_view input) {
     std::string result;
     commands_written step{bytes.data(), text.data(), stop_reason::text_full};
     while (step.reason == stop_reason::text_full) {
-        step = write_commands(state, step.next, bytes.data() + input.size(), true, text.data(),
-                              text.data());
+        step = write_commands(state, step.next, bytes.data() + input.size(), input_end::at_end,
+                              text.data(), text.data());
         result.append(text.data(), step.text_end);
     }
     return result;

@@ -43,9 +43,24 @@ struct conversation {
     std::string unread_input;
 };
 
-// Runs a whole dialogue with a buffered console, as the real one is.
-conversation converse(const std::string &input, const temp_dir &dir) {
-    std::istringstream in(input);
+// Input whose reading fails after the bytes given, as a disk or a pipe can fail.
+class failing_input : public std::streambuf {
+  public:
+    explicit failing_input(std::string good) : good_(std::move(good)) {
+        setg(good_.data(), good_.data(), good_.data() + good_.size());
+    }
+
+  private:
+    int_type underflow() override { throw std::ios_base::failure("read error"); }
+    std::string good_;
+};
+
+// Runs a whole dialogue with a buffered console, as the real one is; with `then_fails`, reading
+// fails after the input.
+conversation converse(const std::string &input, const temp_dir &dir, bool then_fails = false) {
+    failing_input failing(input);
+    std::istringstream clean(input);
+    std::istream in(then_fails ? static_cast<std::streambuf *>(&failing) : clean.rdbuf());
     const std::string console_path = dir / "console.txt";
     std::ofstream out(console_path, std::ios::binary);
     conversation talk{};
@@ -58,8 +73,7 @@ conversation converse(const std::string &input, const temp_dir &dir) {
         [](const std::string &) { return false; });
     out.close();
     talk.console = read_file(console_path);
-    in.clear();
-    talk.unread_input.assign(std::istreambuf_iterator<char>(in), {});
+    if (!then_fails) talk.unread_input.assign(std::istreambuf_iterator<char>(in), {});
     return talk;
 }
 
@@ -194,10 +208,12 @@ TEST(Dialogue, ExistingFileIsEmptiedAndRewritten) {
     EXPECT_EQ(read_file(dir / "out.c"), program({}));
 }
 
+// A name cut short by a failed read is not the name typed.
 TEST(Dialogue, InputEndingBeforeANameCreatesNothing) {
-    for (const std::string input : {"", "\n \n\t"}) {
-        temp_dir dir;
-        const conversation talk = converse(input, dir);
+    temp_dir dir;
+    for (const auto &[input, then_fails] :
+         {std::pair{std::string(), false}, {"\n \n\t", false}, {dir / "abc", true}}) {
+        const conversation talk = converse(input, dir, then_fails);
         EXPECT_EQ(talk.console, banner);
         EXPECT_EQ(talk.status, 1);
         EXPECT_EQ(talk.key_waits, 0);
@@ -223,18 +239,6 @@ TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
     EXPECT_EQ(talk.status, 1);
 }
 
-// Input whose reading fails after the bytes given, as a disk or a pipe can fail.
-class failing_input : public std::streambuf {
-  public:
-    explicit failing_input(std::string good) : good_(std::move(good)) {
-        setg(good_.data(), good_.data(), good_.data() + good_.size());
-    }
-
-  private:
-    int_type underflow() override { throw std::ios_base::failure("read error"); }
-    std::string good_;
-};
-
 // The list ends where reading failed, the file still gets its closing, and the run is reported
 // as failed: in the commands, and in the rest of the name line.
 TEST(Dialogue, ReadFailureEndsTheListAndIsReported) {
@@ -242,6 +246,7 @@ TEST(Dialogue, ReadFailureEndsTheListAndIsReported) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"\necho a\necho b", {"echo a", "echo b"}},
         {" rest", {}},
+        {"\necho a\nend", {"echo a", "end"}}, // the line may be "endlocal"
     };
     for (const auto &[after_name, literals] : cases) {
         failing_input input(dir / "out.c" + after_name);

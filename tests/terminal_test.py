@@ -87,6 +87,14 @@ class Session:
         self.test.assertEqual(termios.tcgetattr(self.slave), self.original_mode,
                               "terminal settings not restored")
 
+    def left_for_the_shell(self):
+        """What is left unread on the terminal: the shell would take it as typed."""
+        mode = termios.tcgetattr(self.slave)
+        mode[3] &= ~termios.ICANON
+        mode[6][termios.VMIN], mode[6][termios.VTIME] = 0, 0
+        termios.tcsetattr(self.slave, termios.TCSANOW, mode)
+        return os.read(self.slave, 100)
+
     def drain(self):
         while select.select([self.master], [], [], 0.2)[0]:
             try:
@@ -106,12 +114,14 @@ class OnATerminal(unittest.TestCase):
         return s
 
     def test_redirected_input_still_waits_for_one_unechoed_key(self):
-        for key in (b"x", b"\x03", b"\x1a"):  # Ctrl-C and Ctrl-Z are keys too
+        # Ctrl-C and Ctrl-Z are keys too; an arrow, F5 and a letter in UTF-8 send several bytes.
+        for key in (b"x", b"\x03", b"\x1a", b"\x1b[A", b"\x1b[15~", "é".encode()):
             with self.subTest(key=key):
                 s = self.session(SCRIPT)
                 s.expect_waiting_for_key()
                 s.type(key)
                 s.expect_exit(0)
+                self.assertEqual(s.left_for_the_shell(), b"")
                 s.drain()
                 self.assertTrue(s.transcript.endswith(LAST_TEXT), s.transcript)
                 self.assertIn(b'\tsystem("cd C:\\\\temp");\n', s.file("out.c"))
@@ -137,6 +147,18 @@ class OnATerminal(unittest.TestCase):
                 s.process.send_signal(sig)
                 s.expect_exit(-sig)
 
+    def test_stop_and_continue_during_the_wait(self):
+        s = self.session(SCRIPT, [sys.executable, "-c", FOREGROUND_JOB])
+        s.expect_waiting_for_key()
+        for stopped in (b"stopped 1", b"stopped 2"):
+            os.killpg(os.tcgetpgrp(s.master), signal.SIGTSTP)
+            s.read_until(stopped)
+            if termios.tcgetattr(s.slave) != s.original_mode:
+                s.fail("terminal left in key-wait mode while stopped")
+            s.type(b"\n")  # the stand-in shell continues the job in the foreground
+            s.expect_waiting_for_key()
+        s.type(b"k")
+        s.expect_exit(0)
 
     def test_background_job_does_not_wait(self):
         # As a shell runs `norvane < script &`: in a process group of its own, while the
@@ -155,12 +177,44 @@ sys.exit(subprocess.run(sys.argv[1:], process_group=0).returncode)
 """
 
 
+# A shell's job control for one job: runs the program in the foreground, in a process group of
+# its own; when it stops, takes the terminal back and says so: the first time leaving the mode
+# as the job left it (as dash does), then putting its own mode back (as bash does). On a line
+# typed, continues the job in the foreground. Ends with the program's exit status.
+FOREGROUND_JOB = """
+import itertools, os, signal, subprocess, sys, termios
+signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+tty = os.open("/dev/tty", os.O_RDWR)
+shell_mode = termios.tcgetattr(tty)
+def in_foreground():
+    os.tcsetpgrp(tty, os.getpgrp())
+    signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+job = subprocess.Popen(sys.argv[1:], process_group=0, preexec_fn=in_foreground)
+for stops in itertools.count(1):
+    _, status = os.waitpid(job.pid, os.WUNTRACED)
+    if not os.WIFSTOPPED(status):
+        sys.exit(os.waitstatus_to_exitcode(status))
+    os.tcsetpgrp(tty, os.getpgrp())
+    if stops > 1:
+        termios.tcsetattr(tty, termios.TCSADRAIN, shell_mode)
+    print(f"stopped {stops}", flush=True)
+    os.read(tty, 100)
+    os.tcsetpgrp(tty, job.pid)
+    os.killpg(job.pid, signal.SIGCONT)
+"""
+
+
 class WithoutATerminal(unittest.TestCase):
-    def run_detached(self, stdin_bytes):
+    def run_detached(self, stdin_bytes, shell_first):
         with tempfile.TemporaryDirectory() as folder:
-            done = subprocess.run([PROGRAM], cwd=folder, input=stdin_bytes,
-                                  capture_output=True, start_new_session=True, timeout=10)
-        return done.returncode, done.stdout
+            done = subprocess.run(["sh", "-c", f'{shell_first} exec "$0"', PROGRAM], cwd=folder,
+                                  input=stdin_bytes, capture_output=True, start_new_session=True,
+                                  timeout=10)
+            written = None
+            if os.path.exists(f"{folder}/out.c"):
+                with open(f"{folder}/out.c", "rb") as f:
+                    written = f.read()
+        return done.returncode, done.stdout, written
 
     def test_names(self):
         """Names that must not be written: the script being read, under any name, and names no
@@ -175,6 +229,10 @@ class WithoutATerminal(unittest.TestCase):
             ("the input through a hard link", b"../hard.bat\nend\n", "sub/script.bat",
              lambda f: os.link(f"{f}/sub/script.bat", f"{f}/hard.bat"), failure, 1, {"sub", "hard.bat"}),
             ("a NUL byte", b"ab\0cd.c\necho\nend\n", "script.bat", None, failure, 1,
+             {"script.bat"}),
+            ("where the console text goes", b"/dev/stdout\necho\nend\n", "script.bat", None,
+             failure, 1, {"script.bat"}),
+            ("where errors go", b"/dev/stderr\necho\nend\n", "script.bat", None, failure, 1,
              {"script.bat"}),
             ("longer than any path", b"n" * 5000 + b".c\nend\n", "script.bat", None, failure, 1,
              {"script.bat"}),
@@ -259,27 +317,39 @@ class WithoutATerminal(unittest.TestCase):
             self.assertLess(written.count(b"echo line"), 100000)
 
     def test_console_that_cannot_be_written(self):
-        """Lost console text must never reach the generated file."""
-        for redirect in (">&-", ">/dev/full"):
+        """Lost console text must never reach the generated file, nor stop the conversion."""
+        unread, pipe = os.pipe()
+        os.close(unread)
+        self.addCleanup(os.close, pipe)
+        for redirect in (">&-", ">/dev/full", f">&{pipe}"):  # closed, full, a pipe nobody reads
             with self.subTest(redirect), tempfile.TemporaryDirectory() as folder:
                 done = subprocess.run(["sh", "-c", f'exec "$0" {redirect}', PROGRAM], cwd=folder,
-                                      input=SCRIPT, start_new_session=True, timeout=10)
+                                      input=SCRIPT, start_new_session=True, timeout=10,
+                                      pass_fds=(pipe,))
                 self.assertEqual(done.returncode, 0)
                 with open(os.path.join(folder, "out.c"), "rb") as f:
                     self.assertEqual(f.read(), GENERATED)
 
     def test_endings(self):
+        """Each row: input, what the shell does first, exit status, console ending, and the
+        file written, where it is looked at."""
+        write_failure = b"\n\nSome error occurred while writing file"
         cases = [
-            (SCRIPT, 0, LAST_TEXT),
-            (b"/dev/full\necho\nend\n", 1, b"\n\nSome error occurred while writing file"),
-            (b"no/such/folder/out.c\n", 1, b"extension): Some error occurred while opening file"),
-            (b"", 1, b"extension): "),
+            (SCRIPT, "", 0, LAST_TEXT, GENERATED),
+            (b"/dev/full\necho\nend\n", "", 1, write_failure, None),
+            (b"no/such/folder/out.c\n", "", 1,
+             b"extension): Some error occurred while opening file", None),
+            (b"", "", 1, b"extension): ", None),
+            (b"out.c\necho " + b"x" * 5000 + b"\nend\n", "ulimit -f 1;", 1, write_failure, None),
+            (SCRIPT.replace(b"end", b"\x1aecho lost\nend"), "", 0, LAST_TEXT, GENERATED),  # DOS EOF
         ]
-        for stdin_bytes, status, ending in cases:
-            with self.subTest(input=stdin_bytes):
-                code, out = self.run_detached(stdin_bytes)
+        for stdin_bytes, shell_first, status, ending, written in cases:
+            with self.subTest(input=stdin_bytes[:40], shell_first=shell_first):
+                code, out, file = self.run_detached(stdin_bytes, shell_first)
                 self.assertEqual(code, status)
                 self.assertTrue(out.endswith(ending), out)
+                if written is not None:
+                    self.assertEqual(file, written)
 
 
 if __name__ == "__main__":

@@ -53,6 +53,7 @@ class Dialogue(unittest.TestCase):
         cases = [  # script, console after the banner, exit status, file written
             (SCRIPT, INSTRUCTIONS + SUCCESS, 0, PROGRAM),
             (b"no\\such\\folder\\out.c\r\nver\r\nend\r\n", OPEN_FAILURE, 1, None),
+            (SCRIPT.replace(b"end", b"\x1aecho lost\r\nend"), INSTRUCTIONS + SUCCESS, 0, PROGRAM),
         ]
         for script, console, status, program in cases:
             with self.subTest(script=script), tempfile.TemporaryDirectory() as folder:
@@ -69,6 +70,14 @@ class Dialogue(unittest.TestCase):
                 self.assertEqual(wine.run(ARGS.exe, [], ARGS.prefix, folder, stdin),
                                  (1, BANNER + OPEN_FAILURE))
             self.assertEqual(read(folder, "script.bat"), script)
+        # Nor the file the console text goes to.
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "out.c"), "wb") as stdout:
+                process = wine.start(ARGS.exe, [], ARGS.prefix, folder, stdin=subprocess.PIPE,
+                                     stdout=stdout)
+                process.communicate(b"out.c\r\necho\r\nend\r\n", timeout=wine.TIMEOUT)
+            self.assertEqual((process.returncode, read(folder, "out.c")),
+                             (1, BANNER + OPEN_FAILURE))
 
 
 class GeneratedProgram(unittest.TestCase):

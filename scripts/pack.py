@@ -2,9 +2,9 @@
 """Packs release archives that are the same bytes on every run: members sorted, owned by root,
 with fixed modes and the time SOURCE_DATE_EPOCH.
 
-Usage: pack.py OUT.zip|OUT.tar.gz MEMBER=FILE...
-A member whose FILE is executable gets mode 755, others 644; a tarball also gets an entry for
-each folder.
+Usage: pack.py OUT.zip|OUT.tar.gz MEMBER=FILE...|FOLDER/=DIR/...
+A member whose FILE is executable gets mode 755, others 644; FOLDER/=DIR/ packs every file
+below DIR into FOLDER; a tarball also gets an entry for each folder.
 """
 import gzip
 import io
@@ -15,8 +15,19 @@ import time
 import zipfile
 
 
+def members(args):
+    for name, path in (arg.split("=", 1) for arg in args):
+        if not name.endswith("/"):
+            yield name, path
+            continue
+        for folder, _, files in os.walk(path):
+            for file in files:
+                full = os.path.join(folder, file)
+                yield name + os.path.relpath(full, path), full
+
+
 def main():
-    out, pairs = sys.argv[1], sorted(tuple(arg.split("=", 1)) for arg in sys.argv[2:])
+    out, pairs = sys.argv[1], sorted(members(sys.argv[2:]))
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
 
     def mode(path):

@@ -79,6 +79,22 @@ class Packages(unittest.TestCase):
             exe = os.path.join(folder, "norvane.exe")
             self.assertIn(CALLS, converted(lambda out: wine.run(exe, [], prefix, out, SCRIPT)))
 
+    def test_source_archive_gives_the_same_packages(self):
+        """Unpacked without git, as a packager takes it, its `make dist` rebuilds every package
+        bit for bit."""
+        version = package("norvane_*_amd64.deb").split("_")[1]
+        top = f"norvane-{version}"
+        with tempfile.TemporaryDirectory() as folder:
+            with tarfile.open(package(f"{top}.tar.gz")) as archive:
+                self.assertEqual({m.name.split("/")[0] for m in archive.getmembers()}, {top})
+                archive.extractall(folder)
+            made = subprocess.run(["make", "dist"], cwd=f"{folder}/{top}", capture_output=True,
+                                  text=True)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            with open(f"{DIST}/SHA256SUMS") as ours, \
+                    open(f"{folder}/{top}/build/dist/SHA256SUMS") as theirs:
+                self.assertEqual(theirs.read(), ours.read())
+
     def test_checksums(self):
         with open(os.path.join(DIST, "SHA256SUMS")) as sums:
             for line in sums:

@@ -1,13 +1,30 @@
 // One conversion: the console dialogue that turns typed commands into a C program.
 #pragma once
 
-#include <functional>
-#include <istream>
-#include <ostream>
-#include <string>
+#include "source_layout.h"
 
-// Runs one whole conversion, reading the file name and commands from `in` and showing the
-// dialogue on `out`; `wait_for_key` is the final key press, and `is_open_stream` tells whether
-// a name is that of a file the standard streams are open on. Returns the exit status.
-int run_conversion(std::istream &in, std::ostream &out, const std::function<void()> &wait_for_key,
-                   const std::function<bool(const std::string &)> &is_open_stream);
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
+// What the dialogue reads, shows and asks of the outside: main wires the real ones, the tests
+// their own.
+struct dialogue_io {
+    // One read of the input into `bytes`: what it brings (a line when a person types), 0 at the
+    // end of input, or -1 when reading failed.
+    std::function<long(char *bytes, std::size_t size)> read;
+    // Moves the input back by `count` bytes read past the terminator, where it can (a file), so
+    // that whoever reads on finds them.
+    std::function<void(std::size_t count)> give_back;
+    // Shows console text at once.
+    std::function<void(std::string_view text)> show;
+    // The final key press.
+    std::function<void()> wait_for_key;
+    // Whether `name` is that of a file a standard stream is open on.
+    std::function<bool(const char *name)> is_open_stream;
+    // How the command lines are scanned: the fastest way this processor has, unless a test picks.
+    command_scanner scan = write_commands;
+};
+
+// Runs one whole conversion and returns the exit status.
+int run_conversion(const dialogue_io &io);

@@ -2,14 +2,14 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 extern const char header[300];
 extern const char incs[200];
 extern const char end[50];
 
-void write_opening(std::string &text);
-void write_closing(std::string &text);
+// Each writes its text at `text` and returns the end of it.
+char *write_opening(char *text);
+char *write_closing(char *text);
 
 // Where the conversion of the command lines stands between two calls of write_commands. The
 // dialogue holds it; the writers keep nothing of their own.
@@ -62,3 +62,5 @@ enum class input_end {
 // bytes of room.
 commands_written write_commands(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit);
+
+using command_scanner = decltype(&write_commands);

@@ -7,6 +7,12 @@
 #include <string_view>
 #include <vector>
 
+// What write_opening or write_closing writes.
+inline std::string fixed_text(char *(*writer)(char *)) {
+    char text[1024];
+    return {text, writer(text)};
+}
+
 // The call lines the program writes for `input` (what follows the name line), converted in
 // one piece, with the text written out at every line end.
 inline std::string commands_text(std::string_view input) {

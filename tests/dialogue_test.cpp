@@ -1,10 +1,10 @@
-#include "converter.h"
+#include "dialogue.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -35,45 +35,15 @@ std::string program(const std::vector<std::string> &literals) {
     return text + closing;
 }
 
-struct conversation {
-    std::string console;
-    int status;
-    int key_waits = 0;
-    std::string console_at_key_wait; // what the console showed when the key wait began
-    std::string unread_input;
-};
-
-// Input whose reading fails after the bytes given, as a disk or a pipe can fail.
-class failing_input : public std::streambuf {
-  public:
-    explicit failing_input(std::string good) : good_(std::move(good)) {
-        setg(good_.data(), good_.data(), good_.data() + good_.size());
-    }
-
-  private:
-    int_type underflow() override { throw std::ios_base::failure("read error"); }
-    std::string good_;
-};
-
-// Runs a whole dialogue with a buffered console, as the real one is; with `then_fails`, reading
-// fails after the input.
-conversation converse(const std::string &input, const temp_dir &dir, bool then_fails = false) {
-    failing_input failing(input);
-    std::istringstream clean(input);
-    std::istream in(then_fails ? static_cast<std::streambuf *>(&failing) : clean.rdbuf());
-    const std::string console_path = dir / "console.txt";
-    std::ofstream out(console_path, std::ios::binary);
-    conversation talk{};
-    talk.status = run_conversion(
-        in, out,
-        [&] {
-            ++talk.key_waits;
-            talk.console_at_key_wait = read_file(console_path);
-        },
-        [](const std::string &) { return false; });
-    out.close();
-    talk.console = read_file(console_path);
-    if (!then_fails) talk.unread_input.assign(std::istreambuf_iterator<char>(in), {});
+// A dialogue on `input`, read in one piece; with `then_fails`, reading fails after it. The
+// input left unread is in `unread`.
+conversation converse(const std::string &input, bool then_fails = false,
+                      std::string *unread = nullptr) {
+    scripted_input script{input};
+    script.then_fails = then_fails;
+    conversation talk;
+    converse(script, talk);
+    if (unread) *unread = input.substr(script.position);
     return talk;
 }
 
@@ -105,13 +75,14 @@ TEST(Dialogue, CompletedConversions) {
     };
     for (const auto &c : cases) {
         temp_dir dir;
-        const conversation talk = converse(dir / "out.c" + "\n" + c.lines, dir);
+        std::string unread;
+        const conversation talk = converse(dir / "out.c" + "\n" + c.lines, false, &unread);
         EXPECT_EQ(talk.console, banner + instructions + success) << c.what;
         EXPECT_EQ(talk.console_at_key_wait, talk.console) << c.what;
         EXPECT_EQ(talk.key_waits, 1) << c.what;
         EXPECT_EQ(talk.status, 0) << c.what;
         EXPECT_EQ(read_file(dir / "out.c"), program(c.literals)) << c.what;
-        EXPECT_EQ(talk.unread_input, c.unread) << c.what;
+        EXPECT_EQ(unread, c.unread) << c.what;
     }
 }
 
@@ -132,51 +103,26 @@ TEST(Dialogue, LinesAcrossInputBlocks) {
         const std::string filler(2 * block - shift - commands.size() - 2, 'z');
         commands += filler + "\r\nend\r\nver\n";
         literals.push_back(filler);
-        const conversation talk = converse(dir / "out.c" + "\n" + commands, dir);
+        std::string unread;
+        converse(dir / "out.c" + "\n" + commands, false, &unread);
         EXPECT_EQ(read_file(dir / "out.c"), program(literals)) << shift;
-        EXPECT_EQ(talk.unread_input, "ver\n") << shift;
+        EXPECT_EQ(unread, "ver\n") << shift;
     }
 }
 
-// Input that arrives a line at a time, as typed, noting what the console showed at each read.
-class typist : public std::streambuf {
-  public:
-    typist(std::vector<std::string> lines, std::string console_path)
-        : lines_(std::move(lines)), console_path_(std::move(console_path)) {}
-    std::vector<std::string> seen_at_reads;
-
-  private:
-    int_type underflow() override {
-        if (gptr() != egptr()) return traits_type::to_int_type(*gptr());
-        seen_at_reads.push_back(read_file(console_path_));
-        if (next_ == lines_.size()) return traits_type::eof();
-        std::string &line = lines_[next_++];
-        setg(line.data(), line.data(), line.data() + line.size());
-        return traits_type::to_int_type(line[0]);
-    }
-    // Like a terminal, a read brings what is typed so far, never more than one line.
-    std::streamsize xsgetn(char *bytes, std::streamsize count) override {
-        if (gptr() == egptr() && underflow() == traits_type::eof()) return 0;
-        const std::streamsize size = std::min<std::streamsize>(count, egptr() - gptr());
-        std::copy_n(gptr(), size, bytes);
-        gbump(static_cast<int>(size));
-        return size;
-    }
-    std::vector<std::string> lines_;
-    std::string console_path_;
-    std::size_t next_ = 0;
-};
-
 TEST(Dialogue, EachTextIsShownBeforeTheNextRead) {
     temp_dir dir;
-    // The name line comes in two pieces, so dropping its rest needs a read of its own.
-    typist keyboard({dir / "out.c" + " ", "rest\n", "dir\n", "end\n"}, dir / "console.txt");
-    std::istream in(&keyboard);
-    std::ofstream out(dir / "console.txt", std::ios::binary);
-    run_conversion(
-        in, out, [] {}, [](const std::string &) { return false; });
+    // Typed a line at a time, and the name line in two pieces, so dropping its rest needs a read
+    // of its own.
+    const std::vector<std::string> lines{dir / "out.c" + " ", "rest\n", "dir\n", "end\n"};
+    scripted_input keyboard{lines[0] + lines[1] + lines[2] + lines[3]};
+    keyboard.sizes = {lines[0].size(), lines[1].size(), lines[2].size(), lines[3].size()};
+    std::vector<std::string> seen_at_reads;
+    conversation talk;
+    keyboard.on_read = [&] { seen_at_reads.push_back(talk.console); };
+    converse(keyboard, talk);
     const std::string shown = banner + instructions;
-    EXPECT_EQ(keyboard.seen_at_reads, (std::vector<std::string>{banner, shown, shown, shown}));
+    EXPECT_EQ(seen_at_reads, (std::vector<std::string>{banner, shown, shown, shown}));
     EXPECT_EQ(read_file(dir / "out.c"), program({"dir"}));
 }
 
@@ -194,7 +140,7 @@ TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
     };
     for (const auto &c : cases) {
         temp_dir dir;
-        const conversation talk = converse(c.before + dir / c.name + c.after + "echo\nend\n", dir);
+        const conversation talk = converse(c.before + dir / c.name + c.after + "echo\nend\n");
         EXPECT_EQ(talk.console, banner + instructions + success) << c.what;
         EXPECT_EQ(read_file(dir / c.name), program({"echo"})) << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "second.c")) << c.what;
@@ -204,7 +150,7 @@ TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
 TEST(Dialogue, ExistingFileIsEmptiedAndRewritten) {
     temp_dir dir;
     std::ofstream(dir / "out.c") << std::string(5000, 'o');
-    converse(dir / "out.c" + "\nend\n", dir);
+    converse(dir / "out.c" + "\nend\n");
     EXPECT_EQ(read_file(dir / "out.c"), program({}));
 }
 
@@ -213,17 +159,17 @@ TEST(Dialogue, InputEndingBeforeANameCreatesNothing) {
     temp_dir dir;
     for (const auto &[input, then_fails] :
          {std::pair{std::string(), false}, {"\n \n\t", false}, {dir / "abc", true}}) {
-        const conversation talk = converse(input, dir, then_fails);
+        const conversation talk = converse(input, then_fails);
         EXPECT_EQ(talk.console, banner);
         EXPECT_EQ(talk.status, 1);
         EXPECT_EQ(talk.key_waits, 0);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / ""), {}), 1); // console
+        EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
     }
 }
 
 TEST(Dialogue, FileThatCannotBeOpenedEndsTheRun) {
     temp_dir dir;
-    const conversation talk = converse(dir / "missing/out.c" + "\necho\nend\n", dir);
+    const conversation talk = converse(dir / "missing/out.c" + "\necho\nend\n");
     EXPECT_EQ(talk.console, banner + "Some error occurred while opening file");
     EXPECT_EQ(talk.console_at_key_wait, talk.console);
     EXPECT_EQ(talk.key_waits, 1);
@@ -232,7 +178,7 @@ TEST(Dialogue, FileThatCannotBeOpenedEndsTheRun) {
 
 TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
     temp_dir dir;
-    const conversation talk = converse("/dev/full\necho\nend\n", dir);
+    const conversation talk = converse("/dev/full\necho\nend\n");
     EXPECT_EQ(talk.console, banner + instructions + "\n\nSome error occurred while writing file");
     EXPECT_EQ(talk.console_at_key_wait, talk.console);
     EXPECT_EQ(talk.key_waits, 1);
@@ -249,17 +195,12 @@ TEST(Dialogue, ReadFailureEndsTheListAndIsReported) {
         {"\necho a\nend", {"echo a", "end"}}, // the line may be "endlocal"
     };
     for (const auto &[after_name, literals] : cases) {
-        failing_input input(dir / "out.c" + after_name);
-        std::istream in(&input);
-        std::ostringstream out;
-        int key_waits = 0;
-        const int status = run_conversion(
-            in, out, [&] { ++key_waits; }, [](const std::string &) { return false; });
-        EXPECT_EQ(out.str(),
+        const conversation talk = converse(dir / "out.c" + after_name, true);
+        EXPECT_EQ(talk.console,
                   banner + instructions + "\n\nSome error occurred while reading commands");
         EXPECT_EQ(read_file(dir / "out.c"), program(literals)) << after_name;
-        EXPECT_EQ(key_waits, 1);
-        EXPECT_EQ(status, 1);
+        EXPECT_EQ(talk.key_waits, 1);
+        EXPECT_EQ(talk.status, 1);
     }
 }
 

@@ -28,7 +28,8 @@ TEST(Differential, MatchesThePlainReference) {
             commands += round % 7 == 0 && round > 200 ? std::string(1100, '\xe9') + "x"
                                                       : alphabet[pick(random)];
         const std::vector<std::size_t> sizes{piece(random), 1, piece(random)};
-        const std::string differences = differences_from_reference(offset + commands, sizes, path);
+        const std::string differences =
+            differences_from_reference(offset + commands, sizes, path, write_commands);
         ASSERT_EQ(differences, "") << "round " << round;
     }
 }

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The first three bytes choose the sizes of the pieces; the rest follows the name line.
     const std::vector<std::size_t> sizes{data[0] + 1u, data[1] % 8 + 1u, data[2] * 64 + 1u};
     const std::string commands(reinterpret_cast<const char *>(data) + 3, size - 3);
-    const std::string differences = differences_from_reference(commands, sizes, out.path);
+    const std::string differences =
+        differences_from_reference(commands, sizes, out.path, write_commands);
     if (!differences.empty()) {
         std::fprintf(stderr, "%s\n", differences.c_str());
         std::abort();

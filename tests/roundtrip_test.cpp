@@ -17,13 +17,11 @@ std::vector<std::string> commands_run_by(const std::vector<std::string> &command
                                          const std::string &c_standard,
                                          const std::string &options = "") {
     temp_dir dir;
-    std::string lines, text;
+    std::string lines;
     for (const auto &cmd : commands)
         lines += cmd + "\n";
-    write_opening(text);
-    text += commands_text(lines);
-    write_closing(text);
-    std::ofstream(dir / "prog.c", std::ios::binary) << text;
+    std::ofstream(dir / "prog.c", std::ios::binary)
+        << fixed_text(write_opening) + commands_text(lines) + fixed_text(write_closing);
     const std::string compile = std::string(HOST_CC) + " -std=" + c_standard + " " + options +
                                 " -Wall -Werror -Wno-return-type -I" CONIO_STUB_DIR " -o " +
                                 dir / "prog" + " " + dir / "prog.c";

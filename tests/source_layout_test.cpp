@@ -13,10 +13,7 @@ const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
 const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
 
 TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
-    std::string text;
-    write_opening(text);
-    write_closing(text);
-    EXPECT_EQ(text, opening + closing);
+    EXPECT_EQ(fixed_text(write_opening) + fixed_text(write_closing), opening + closing);
 }
 
 // Each line is one call, its bytes escaped so that the compiled program gets them as typed.

@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize fuzz bench windows windows64 test-windows dist install clean
+.PHONY: build run test test-sanitize test-i686 fuzz bench windows windows64 test-windows dist install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -10,8 +10,14 @@ run: build
 
 test: build
 	ctest --preset release
+	@$(MAKE) --no-print-directory test-i686
 	@$(MAKE) --no-print-directory test-windows
 	@scripts/test-dist.sh
+
+# Needs g++-multilib, qemu-user-static and libgtest-dev:i386 (scripts/install-deps.sh); skipped
+# without them, unless NORVANE_REQUIRE_I686 is set, as it is in CI.
+test-i686:
+	@scripts/test-i686.sh
 
 test-sanitize:
 	@cmake --preset sanitize >/dev/null

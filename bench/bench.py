@@ -23,9 +23,9 @@ CLOSING = b'\tprintf("\\n");\n\tgetch();\n}'
 # What a user might pick instead: escape backslashes and quotes, wrap each line in the call.
 SED = ["sed", r's/[\\"]/\\&/g; s/^/\tsystem("/; s/$/");/']
 
-MAX_FLOOR_RATIO = 1.6
+MAX_FLOOR_RATIO = 1.5
 MIN_SED_RATIO = 5.0
-MAX_RSS_KIB = 2048
+MAX_RSS_KIB = 1024
 
 
 def timed_run(argv, stdin_path, folder, output, stdout_path=os.devnull):

@@ -7,7 +7,8 @@ set -euo pipefail
 # where the kernel runs 32-bit code, and the Windows tests fall back to the 64-bit build elsewhere.
 packages=(cmake ninja-build g++ make python3 libgtest-dev time strace
           clang libclang-rt-14-dev
-          mingw-w64 wine64 wine32:i386 icoutils lintian groff-base)
+          mingw-w64 wine64 wine32:i386 icoutils lintian groff-base
+          g++-multilib qemu-user-static libgtest-dev:i386)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include "source_layout.h"
 #include "streams.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -29,9 +30,18 @@ const char success[] = "\n\nFile successfully created"
 const char write_failure[] = "\n\nSome error occurred while writing file";
 const char read_failure[] = "\n\nSome error occurred while reading commands";
 
-// The input buffer: the bytes held from one block to the next, a block, and the bytes the
-// scanner may read past its input.
-constexpr std::size_t input_capacity = longest_held_run + block_size + input_slack;
+// The input buffer: room for the bytes held from one block to the next, then a block, which
+// starts a page, and the bytes the scanner may read past its input. The system copies a read
+// fastest to where the bytes stand as they stand in its own pages: up to three times faster.
+constexpr std::size_t page_size = 4096;
+constexpr std::size_t held_room = page_size;
+static_assert(held_room > longest_held_run + 4, "room for every byte held");
+constexpr std::size_t input_capacity = held_room + block_size + input_slack;
+
+char *block_in(std::vector<char> &buffer) {
+    const auto room_end = reinterpret_cast<std::uintptr_t>(buffer.data() + held_room);
+    return buffer.data() + (page_size - room_end % page_size) % page_size + held_room;
+}
 
 // The name line, read from the front of the input buffer: the bytes read but not taken yet are
 // [next, end).
@@ -91,17 +101,17 @@ void drop_rest(name_line &line) {
 // input after the terminator is given back.
 bool convert_commands(command_scanner scan, name_line &rest, generated_file &file) {
     command_input &input = rest.input;
-    char *const bytes = rest.bytes;
+    char *const block = rest.bytes; // every read goes here; the held bytes stand right before it
     std::size_t held = 0, size = rest.end - rest.next;
-    std::memmove(bytes, bytes + rest.next, size);
+    std::memmove(block, block + rest.next, size);
     command_state state;
     for (;;) {
-        if (size == 0) size = input.read(bytes + held);
+        if (size == 0) size = input.read(block);
         const input_end then = input.failed ? input_end::by_error
                                : size == 0  ? input_end::at_end
                                             : input_end::more;
-        const char *const to = bytes + held + size;
-        commands_written step{bytes, nullptr, stop_reason::text_full};
+        const char *const to = block + size;
+        commands_written step{block - held, nullptr, stop_reason::text_full};
         while (step.reason == stop_reason::text_full) {
             step = scan(state, step.next, to, then, file.text_end(), file.piece_end());
             file.added_up_to(step.text_end);
@@ -112,7 +122,7 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
             return !input.failed;
         }
         held = std::size_t(to - step.next);
-        std::memmove(bytes, step.next, held);
+        std::memmove(block - held, step.next, held);
         size = 0;
     }
 }
@@ -122,10 +132,10 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
 int run_conversion(const dialogue_io &io) {
     // Both buffers are allocated first: running out of memory creates no file. The text of a
     // whole input buffer fits past a piece, and so do the opening and the closing.
-    std::vector<char> bytes(input_capacity);
+    std::vector<char> buffer(input_capacity + page_size);
     generated_file file(text_room(input_capacity));
     command_input input{io.read, io.give_back};
-    name_line line{bytes.data(), input};
+    name_line line{block_in(buffer), input};
 
     io.show(banner);
     io.show(name_prompt);

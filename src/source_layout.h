@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 extern const char header[300];
 extern const char incs[200];
@@ -64,3 +65,13 @@ commands_written write_commands(command_state &state, const char *from, const ch
                                 input_end then, char *text, const char *text_limit);
 
 using command_scanner = decltype(&write_commands);
+
+// A way of scanning the command lines; every way writes the same text. write_commands takes the
+// fastest.
+struct command_scan_path {
+    const char *name;
+    command_scanner scan;
+};
+
+// The ways this processor can run, the portable one first and the fastest last.
+std::vector<command_scan_path> scan_paths();

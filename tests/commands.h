@@ -13,9 +13,9 @@ inline std::string fixed_text(char *(*writer)(char *)) {
     return {text, writer(text)};
 }
 
-// The call lines the program writes for `input` (what follows the name line), converted in
-// one piece, with the text written out at every line end.
-inline std::string commands_text(std::string_view input) {
+// The call lines that `scan` writes for `input` (what follows the name line), converted in one
+// piece, with the text written out at every line end.
+inline std::string commands_text(std::string_view input, command_scanner scan = write_commands) {
     std::vector<char> bytes(input.begin(), input.end());
     bytes.resize(input.size() + input_slack);
     std::vector<char> text(text_room(input.size()));
@@ -23,8 +23,8 @@ inline std::string commands_text(std::string_view input) {
     std::string result;
     commands_written step{bytes.data(), text.data(), stop_reason::text_full};
     while (step.reason == stop_reason::text_full) {
-        step = write_commands(state, step.next, bytes.data() + input.size(), input_end::at_end,
-                              text.data(), text.data());
+        step = scan(state, step.next, bytes.data() + input.size(), input_end::at_end, text.data(),
+                    text.data());
         result.append(text.data(), step.text_end);
     }
     return result;

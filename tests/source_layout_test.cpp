@@ -70,7 +70,8 @@ TEST(SourceLayout, CommandLines) {
         std::string expected;
         for (const auto &literal : c.literals)
             expected += "\tsystem(\"" + literal + "\");\n";
-        EXPECT_EQ(commands_text(c.lines), expected) << c.lines;
+        for (const auto &path : scan_paths())
+            EXPECT_EQ(commands_text(c.lines, path.scan), expected) << path.name << ": " << c.lines;
     }
 }
 

@@ -1,0 +1,64 @@
+// Classification with SSE2, which every 64-bit x86 processor has.
+#if defined(__SSE2__)
+#include "scan_paths.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
+
+namespace {
+
+#include "scan_steps.h"
+
+std::uint64_t bits(__m128i set, int quarter) {
+    return std::uint64_t(unsigned(_mm_movemask_epi8(set))) << 16 * quarter;
+}
+
+__m128i equal(__m128i b, char c) {
+    return _mm_cmpeq_epi8(b, _mm_set1_epi8(c));
+}
+
+// Line feeds and '"' and '\\' are common; the other masks are made only where one of their
+// bytes is: '?', control bytes other than tab and line feed, 0x7F and bytes from 0x80 up, which
+// one signed comparison finds together (b + 1 < 0x21).
+byte_masks classify(const char *bytes) {
+    byte_masks m{};
+    __m128i b[4], rare[4];
+    std::uint64_t any_rare = 0;
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        b[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + 16 * i));
+        const __m128i line_feed = equal(b[i], '\n');
+        m.line_feed |= bits(line_feed, i);
+        m.quoted |= bits(_mm_or_si128(equal(b[i], '"'), equal(b[i], '\\')), i);
+        const __m128i unusual =
+            _mm_cmplt_epi8(_mm_add_epi8(b[i], _mm_set1_epi8(1)), _mm_set1_epi8(0x21));
+        rare[i] = _mm_andnot_si128(_mm_or_si128(equal(b[i], '\t'), line_feed), unusual);
+        any_rare |= bits(_mm_or_si128(rare[i], equal(b[i], '?')), i);
+    }
+    if (any_rare) {
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            const __m128i carriage_return = equal(b[i], '\r');
+            m.question |= bits(equal(b[i], '?'), i);
+            m.carriage_return |= bits(carriage_return, i);
+            m.high |= bits(b[i], i);
+            m.other_control |= bits(_mm_andnot_si128(carriage_return, rare[i]), i);
+        }
+        m.other_control &= ~m.high;
+    }
+    return m;
+}
+
+step_end fast_step(scan &s, const byte_masks &m) {
+    return fast_step_by_marks(s, m);
+}
+
+} // namespace
+
+commands_written scan_with_sse2(command_state &state, const char *from, const char *to,
+                                input_end then, char *text, const char *text_limit) {
+    return scan_commands(state, from, to, then, text, text_limit);
+}
+#endif

@@ -30,9 +30,10 @@ const char success[] = "\n\nFile successfully created"
 const char write_failure[] = "\n\nSome error occurred while writing file";
 const char read_failure[] = "\n\nSome error occurred while reading commands";
 
-// The input buffer: room for the bytes held from one block to the next, then a block, which
-// starts a page, and the bytes the scanner may read past its input. The system copies a read
-// fastest to where the bytes stand as they stand in its own pages: up to three times faster.
+// The input buffer: room for the bytes held from one block to the next, then a block, and the
+// bytes the scanner may read past its input. The block starts a page: a read lands fastest at
+// the same place within a page as in the system's own pages, and up to three times slower a few
+// bytes off.
 constexpr std::size_t page_size = 4096;
 constexpr std::size_t held_room = page_size;
 static_assert(held_room > longest_held_run + 4, "room for every byte held");

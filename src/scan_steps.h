@@ -25,15 +25,16 @@
 //   escaped    = quoted | second '?'     (a backslash, then the byte itself)
 //
 // Most steps hold nothing but plain bytes, escaped bytes and line ends: the fast step writes
-// them, visiting only the marked bytes and copying the runs between them whole. A line end is
-// followed by the terminator only where "end" comes next, which one load of four bytes rules
-// out. Every other step takes the general step: one with a lone carriage return, another control
+// them, either visiting each marked byte and copying the runs between them whole, or escaping
+// the whole step at once and visiting only its line ends. A line end is followed by the
+// terminator only where "end" comes next, which one comparison rules out for most of them.
+// Every other step takes the general step: one with a lone carriage return, another control
 // byte or a byte from 0x80 up, one cut short by the end of what can be decided, and one that
 // begins a line starting with 'e', whose line end is out of view. It marks what needs a look:
 //
 //   special    = line_feed | carriage_return | other_control | quoted
 //   look       = special | second '?' | high & ((special | second '?') >> 1 | bit 63)
-//              . . . . . 1 . . 1 . 1 . . . . 1 1 1 1 . .
+//              . . . . . 1 . . 1 . 1 . . . . 1 1 1 . . .
 //
 // A byte from 0x80 up needs a look only right before a byte whose text starts with a backslash
 // or ends the line, or as the last of the step, whose follower is out of view; the look then

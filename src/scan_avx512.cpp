@@ -104,7 +104,7 @@ char *store(char *text, __m512i bytes) {
 
 // The fast step by line ends: the step is escaped as a whole, then written piece by piece, a
 // line break at each line end.
-step_end fast_step(scan &s, const byte_masks &m) {
+step_end fast_step_by_line_ends(scan &s, const byte_masks &m) {
     const std::uint64_t escaped =
         m.quoted | (m.question & (m.question << 1 | s.question_before(s.p)));
     const std::uint64_t crlf = m.carriage_return & m.line_feed >> 1;
@@ -139,7 +139,7 @@ step_end fast_step(scan &s, const byte_masks &m) {
 
 commands_written scan_with_avx512(command_state &state, const char *from, const char *to,
                                   input_end then, char *text, const char *text_limit) {
-    return scan_commands(state, from, to, then, text, text_limit);
+    return scan_commands<fast_step_by_line_ends>(state, from, to, then, text, text_limit);
 }
 
 #if defined(__clang__)

@@ -40,13 +40,9 @@ byte_masks classify(const char *bytes) {
     return m;
 }
 
-step_end fast_step(scan &s, const byte_masks &m) {
-    return fast_step_by_marks(s, m);
-}
-
 } // namespace
 
 commands_written scan_portably(command_state &state, const char *from, const char *to,
                                input_end then, char *text, const char *text_limit) {
-    return scan_commands(state, from, to, then, text, text_limit);
+    return scan_commands<fast_step_by_marks>(state, from, to, then, text, text_limit);
 }

@@ -1,6 +1,7 @@
 // The scan of command lines, the same for every way of classifying bytes. Each scan_*.cpp file
 // includes it inside an anonymous namespace of its own, after every header it needs and under
-// the processor options of its classification, and defines classify() and fast_step() there.
+// the processor options of its classification, defines classify() there, and hands its fast
+// step to scan_commands.
 //
 // The text of a command line stands between `\tsystem("` and `");\n`, escaped so that the
 // compiled program hands system() exactly the typed bytes: '"', '\\' and a '?' right after a '?'
@@ -45,11 +46,8 @@ struct byte_masks {
     std::uint64_t line_feed, carriage_return, quoted, question, other_control, high;
 };
 
-// Each way of classifying defines these two.
+// Each way of classifying defines this.
 byte_masks classify(const char *bytes);
-struct scan;
-struct step_end;
-step_end fast_step(scan &s, const byte_masks &m);
 
 constexpr char call_start[] = "\tsystem(\"";
 constexpr std::size_t call_start_size = sizeof call_start - 1;
@@ -299,7 +297,8 @@ void take_back_opening(scan &s, const char *line) {
     s.state.in_command = false;
 }
 
-// write_commands, for this way of classifying: the step loop.
+// write_commands, for this way of classifying and this fast step: the step loop.
+template <step_end (*fast_step)(scan &, const byte_masks &)>
 commands_written scan_commands(command_state &state, const char *from, const char *to,
                                input_end then, char *text, const char *text_limit) {
     scan s{state, from, to,  then == input_end::more ? undecided_tail(state, from, to) : to,

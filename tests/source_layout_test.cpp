@@ -62,6 +62,9 @@ TEST(SourceLayout, CommandLines) {
         {"C:\\\x93\xfa\x96\x7b\\\x83\\\x95\\", {"C:\\\\\x93\xfa\x96\x7b\\\\\\203\\\\\\225\\\\"}},
         {"C:\\\x93\xfa\\x", {"C:\\\\\\223\\372\\\\x"}},
         {"\xe9\"\xe9\x01\xe9\t\xe9\r", {"\\351\\\"\\351\\001\xe9\t\\351"}},
+        // A line whose text before its line end fills more than the 64 bytes of its step.
+        {std::string(40, '\\') + "\n" + std::string(30, 'x'),
+         {std::string(80, '\\'), std::string(30, 'x')}},
         {"\xe9?"
          "?\xe9?",
          {"\xe9?\\?\xe9?"}},

@@ -131,10 +131,10 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
 } // namespace
 
 int run_conversion(const dialogue_io &io) {
-    // Both buffers are allocated first: running out of memory creates no file. The text of a
-    // whole input buffer fits past a piece, and so do the opening and the closing.
+    // Both buffers are allocated first: running out of memory creates no file. What one call of
+    // the scan writes past a piece fits after it, and so do the opening and the closing.
     std::vector<char> buffer(input_capacity + page_size);
-    generated_file file(text_room(input_capacity));
+    generated_file file(text_room);
     command_input input{io.read, io.give_back};
     name_line line{block_in(buffer), input};
 

@@ -53,6 +53,11 @@ constexpr char call_start[] = "\tsystem(\"";
 constexpr std::size_t call_start_size = sizeof call_start - 1;
 constexpr char call_end[] = "\");\n";
 constexpr std::size_t line_break_size = sizeof call_end - 1 + call_start_size;
+// The most one step writes: a line break for each byte but the last, then a run of bytes from 0x80
+// up copied whole, and the 128 bytes the widest fixed-size copy may write past its end; then the
+// call's opening and close, which a call adds before its first step and after its last.
+static_assert(text_room >= 63 * line_break_size + longest_held_run + 128 + line_break_size,
+              "room past the text limit for one step");
 
 // What each byte is written as where it is not copied as it is: 16 bytes a text, copied whole.
 struct mark_table {
@@ -215,21 +220,25 @@ bool fits_fast_step(const scan &s, const byte_masks &m) {
 
 // The last of a run of bytes from 0x80 up in view, at `at`: the run is octal as a whole when the
 // byte after it escapes or ends the command, or when it is too long to hold. Its bytes before
-// `at` are already written as they are. Returns the end of the run.
+// `at` are already written as they are. Returns the end of what is written: the end of the run,
+// or of the step where an octal run goes on past it, whose rest the next steps write
+// (finish_octal_run), so that no step writes more than a step's worth of octal.
 const char *write_high_run(scan &s, const char *at) {
     const char *run = at;
     while (run != s.from && is_high(run[-1]))
         --run;
-    const char *run_end = std::find_if_not(at + 1, s.cut, is_high);
-    const bool last = s.then != input_end::more;
-    if (std::size_t(run_end - run) > longest_held_run || run_end == s.cut ||
-        ends_or_escapes(*run_end)) {
-        s.text = write_octal(s.text - (at - run), run, run_end);
-        s.state.octal_run = run_end == s.to && !last;
-    } else {
-        std::memcpy(s.text, at, std::size_t(run_end - at));
-        s.text += run_end - at;
+    // Looked for no further than what tells a run too long to hold.
+    const char *const looked_up_to =
+        s.cut - run > std::ptrdiff_t(longest_held_run) ? run + longest_held_run + 1 : s.cut;
+    const char *run_end = std::find_if_not(at + 1, looked_up_to, is_high);
+    if (run_end == looked_up_to || ends_or_escapes(*run_end)) {
+        const char *const written = std::min(run_end, s.p + 64);
+        s.text = write_octal(s.text - (at - run), run, written);
+        s.state.octal_run = written != run_end || (run_end == s.to && s.then == input_end::more);
+        return written;
     }
+    std::memcpy(s.text, at, std::size_t(run_end - at));
+    s.text += run_end - at;
     return run_end;
 }
 
@@ -281,11 +290,15 @@ step_end general_step(scan &s, const byte_masks &m) {
     return found;
 }
 
-// The rest of a run of bytes from 0x80 up too long to hold, begun by an earlier call.
+// Up to a step's worth more of a run of bytes from 0x80 up that is written in octal, begun by an
+// earlier step or call.
 void finish_octal_run(scan &s) {
-    const char *run_end = std::find_if_not(s.p, s.cut, is_high);
+    const char *const step_end = s.p + std::min<std::ptrdiff_t>(s.cut - s.p, 64);
+    const char *run_end = std::find_if_not(s.p, step_end, is_high);
     s.text = write_octal(s.text, s.p, run_end);
-    s.state.octal_run = run_end == s.to && s.then == input_end::more;
+    // The run may go on past the step, or past the input where more follows.
+    s.state.octal_run =
+        run_end == step_end && (step_end != s.cut || (s.cut == s.to && s.then == input_end::more));
     s.p = run_end;
 }
 
@@ -303,7 +316,6 @@ commands_written scan_commands(command_state &state, const char *from, const cha
                                input_end then, char *text, const char *text_limit) {
     scan s{state, from, to,  then == input_end::more ? undecided_tail(state, from, to) : to,
            then,  from, text};
-    if (state.octal_run) finish_octal_run(s);
     if (!state.in_command && s.p != s.cut) {
         if (const std::size_t size = terminator_at(s.p, to, then))
             return {s.p + size, s.text, stop_reason::terminator};
@@ -311,8 +323,13 @@ commands_written scan_commands(command_state &state, const char *from, const cha
         state.in_command = true;
     }
     while (s.p < s.cut) {
-        const byte_masks m = classify(s.p);
-        const step_end end = fits_fast_step(s, m) ? fast_step(s, m) : general_step(s, m);
+        step_end end;
+        if (state.octal_run) {
+            finish_octal_run(s);
+        } else {
+            const byte_masks m = classify(s.p);
+            end = fits_fast_step(s, m) ? fast_step(s, m) : general_step(s, m);
+        }
         if (end.terminator) {
             take_back_opening(s, end.terminator);
             return {end.terminator + end.terminator_size, s.text, stop_reason::terminator};

@@ -17,7 +17,7 @@ char *write_closing(char *text);
 struct command_state {
     bool in_command = false;     // the current line's call is open: its start is written
     bool after_question = false; // the last byte taken was a '?'
-    bool octal_run = false;      // amid a run of bytes from 0x80 up too long to hold: octal
+    bool octal_run = false;      // amid a run of bytes from 0x80 up written in octal
 };
 
 enum class stop_reason {
@@ -41,10 +41,9 @@ constexpr std::size_t longest_held_run = 1024;
 // Bytes that write_commands may read past the end of its input, and must find allocated.
 constexpr std::size_t input_slack = 64;
 
-// The room write_commands needs past `text_limit` for `input_size` bytes of input.
-constexpr std::size_t text_room(std::size_t input_size) {
-    return 4 * input_size + 1024;
-}
+// The room write_commands needs past `text_limit`, whatever its input: it stops once a 64-byte
+// step has taken the text past the limit, and no step writes more than this.
+constexpr std::size_t text_room = 4096;
 
 // What follows the input handed to write_commands.
 enum class input_end {
@@ -59,8 +58,7 @@ enum class input_end {
 // decided yet (a line that may still be the terminator, a carriage
 // return that may start a line end, a run of bytes from 0x80 up) is left at the end, at most
 // longest_held_run bytes, for the caller to hand over again with the input that follows. The
-// call stops early once the text passes `text_limit`, past which it needs text_room(to - from)
-// bytes of room.
+// call stops early once the text passes `text_limit`, past which it needs text_room bytes of room.
 commands_written write_commands(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit);
 

@@ -14,17 +14,19 @@ inline std::string fixed_text(char *(*writer)(char *)) {
 }
 
 // The call lines that `scan` writes for `input` (what follows the name line), converted in one
-// piece, with the text written out at every line end.
+// piece, with the text written out at every step; or what went wrong, where a call wrote more
+// than the room it may take past its text limit.
 inline std::string commands_text(std::string_view input, command_scanner scan = write_commands) {
     std::vector<char> bytes(input.begin(), input.end());
     bytes.resize(input.size() + input_slack);
-    std::vector<char> text(text_room(input.size()));
+    std::vector<char> text(text_room + 16 * input.size());
     command_state state;
     std::string result;
     commands_written step{bytes.data(), text.data(), stop_reason::text_full};
     while (step.reason == stop_reason::text_full) {
         step = scan(state, step.next, bytes.data() + input.size(), input_end::at_end, text.data(),
                     text.data());
+        if (step.text_end > text.data() + text_room) return "text past its room";
         result.append(text.data(), step.text_end);
     }
     return result;

@@ -12,6 +12,13 @@ const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
                             "int main()\n{\n";
 const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
 
+std::string times(int count, const std::string &text) {
+    std::string repeated;
+    while (count-- > 0)
+        repeated += text;
+    return repeated;
+}
+
 TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
     EXPECT_EQ(fixed_text(write_opening) + fixed_text(write_closing), opening + closing);
 }
@@ -68,6 +75,8 @@ TEST(SourceLayout, CommandLines) {
         {"\xe9?"
          "?\xe9?",
          {"\xe9?\\?\xe9?"}},
+        // A run too long to hold, whose octal text is written a step at a time.
+        {std::string(3000, '\xe9') + "x", {times(3000, "\\351") + "x"}},
     };
     for (const auto &c : cases) {
         std::string expected;

@@ -99,7 +99,7 @@ void drop_rest(name_line &line) {
 // starting with what the name line's last read brought after it. Only the few bytes whose text
 // depends on input not read yet are held from one block to the next, so memory stays the same
 // for any input. A failed read ends the list as the end of input does, and returns false. The
-// input after the terminator is given back.
+// input after the terminator, or from a DOS end-of-file mark on, is given back.
 bool convert_commands(command_scanner scan, name_line &rest, generated_file &file) {
     command_input &input = rest.input;
     char *const block = rest.bytes; // every read goes here; the held bytes stand right before it
@@ -118,8 +118,9 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
             file.added_up_to(step.text_end);
         }
         if (step.reason == stop_reason::terminator || then != input_end::more) {
-            if (step.reason == stop_reason::terminator)
-                input.give_back(std::size_t(to - step.next));
+            const bool at_terminator = step.reason == stop_reason::terminator;
+            if (at_terminator || input.read_past_mark)
+                input.give_back(at_terminator ? std::size_t(to - step.next) : 0);
             return !input.failed;
         }
         held = std::size_t(to - step.next);

@@ -268,13 +268,17 @@ class WithoutATerminal(unittest.TestCase):
         self.assertTrue(done.stdout.endswith(b"Some error occurred while opening file"))
 
     def test_input_after_the_terminator_is_left_to_the_next_reader(self):
-        with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
-            stdin.write(SCRIPT + b"rest\n")
-            stdin.seek(0)
-            done = subprocess.run(["sh", "-c", '"$0" >/dev/null; cat', PROGRAM], cwd=folder,
-                                  stdin=stdin, capture_output=True, start_new_session=True,
-                                  timeout=10)
-        self.assertEqual(done.stdout, b"rest\n")
+        # The terminator, or a DOS end-of-file mark past the first block of input.
+        lines = b"echo line\n" * 20000
+        for script, rest in ((SCRIPT + b"rest\n", b"rest\n"),
+                             (b"out.c\necho a\n\x1a" + lines, b"\x1a" + lines)):
+            with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
+                stdin.write(script)
+                stdin.seek(0)
+                done = subprocess.run(["sh", "-c", '"$0" >/dev/null; cat', PROGRAM], cwd=folder,
+                                      stdin=stdin, capture_output=True, start_new_session=True,
+                                      timeout=10)
+            self.assertEqual(done.stdout, rest)
 
     def test_non_blocking_input_is_waited_for(self):
         read_end, write_end = os.pipe()

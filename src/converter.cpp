@@ -172,6 +172,9 @@ int run_conversion(const dialogue_io &io) {
 #ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
 int main() try {
     prepare_standard_streams();
+    // Before any conversion: the other programs of a pipeline start as this one does, long
+    // before any of them waits for a key and changes the console's mode.
+    take_console_mode();
     dialogue_io io;
     io.read = read_input;
     io.give_back = [](std::size_t count) { seek_input(-static_cast<long long>(count)); };

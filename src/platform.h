@@ -4,9 +4,15 @@
 
 #include <cstddef>
 
+// Takes the console's settings as the program finds them at start-up, which the key wait puts
+// back: other programs of a pipeline that wait on the same console change them meanwhile.
+void take_console_mode();
+
 // Waits for one key press on the console keyboard, without echo and without Enter, even when
 // standard input is redirected. Returns at once where there is nobody at a console to press one:
-// no console at all, or (on POSIX) a process in the background of its terminal.
+// no console at all, or (on POSIX) a process in the background of its terminal. On POSIX the
+// line is then ended on the terminal where standard output is that terminal, so that the
+// shell's prompt starts on a line of its own, as it does after a Windows console program.
 void console_wait_for_key();
 
 // One read of standard input: the number of bytes read into `buffer`, 0 at the end of input,

@@ -26,10 +26,11 @@ bool is_write_signal(int sig) {
            std::end(write_signals);
 }
 
-// The terminal, the mode to put back and the key mode. Only the wait and the signal handlers
-// below touch these.
+// The terminal, its mode at start-up, the mode to put back and the key mode. Only
+// take_console_mode, the wait and the signal handlers below touch these.
 int tty_fd = -1;
-termios saved_mode, key_mode;
+bool mode_taken = false;
+termios mode_at_start, saved_mode, key_mode;
 struct sigaction actions_before_wait[NSIG];
 
 bool in_foreground() {
@@ -120,47 +121,99 @@ void release_signals() {
         if (wait_handler(sig)) sigaction(sig, &actions_before_wait[sig], nullptr);
 }
 
+bool same_mode(const termios &a, const termios &b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc);
+}
+
+// Ctrl-C, Ctrl-Z, Ctrl-S and the like arrive as keys, as on the Windows console.
+termios key_mode_from(termios mode) {
+    mode.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
+    mode.c_iflag &= ~IXON;
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+    return mode;
+}
+
+// Another program waiting on the same terminal (the other side of a pipeline) puts back its mode
+// when its key comes, while this one still waits, which would then take no key before Enter.
+// That mode, with line editing, is the one that program found at its start, when this one may
+// have found the other's key mode instead: it is the mode to put back, and the key mode is taken
+// again. A mode without line editing is that of a program still at work (a pager), left to it.
+void take_key_mode_back_from_neighbour() {
+    termios now;
+    if (tcgetattr(tty_fd, &now) != 0 || !(now.c_lflag & ICANON)) return;
+    sigset_t all, before;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &before); // the signal handlers read both modes
+    saved_mode = now;
+    key_mode = key_mode_from(now);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    set_mode(key_mode);
+}
+
 // One key press: all the bytes the terminal sends for it (several for an arrow, a function key
 // or a letter in UTF-8), so that none is left for the shell to take as typed. They come in one
-// piece, or close behind each other over a slow line.
-void take_one_key() {
+// piece, or close behind each other over a slow line. The terminal is open without blocking, so
+// that a key another waiting program takes first sends this one back to waiting. Whether a key
+// was taken.
+bool take_one_key() {
     char keys[64];
-    while (read(tty_fd, keys, sizeof keys) < 0)
-        if (errno != EINTR) return;
+    for (pollfd key{tty_fd, POLLIN, 0};;) {
+        const int ready = poll(&key, 1, 100);
+        if (ready == 0) take_key_mode_back_from_neighbour();
+        if (ready <= 0) {
+            if (ready < 0 && errno != EINTR) return false;
+            continue;
+        }
+        const ssize_t got = read(tty_fd, keys, sizeof keys);
+        if (got > 0) break;
+        if (got == 0 || (errno != EAGAIN && errno != EINTR)) return false; // hung up
+    }
     pollfd more{tty_fd, POLLIN, 0};
     while (poll(&more, 1, 50) > 0 && read(tty_fd, keys, sizeof keys) > 0) {
     }
+    return true;
 }
 
 void wait_on_terminal() {
     // A background job has nobody at the keyboard, and changing the mode would stop it.
-    if (!in_foreground() || tcgetattr(tty_fd, &saved_mode) != 0) return;
-    key_mode = saved_mode;
-    // Ctrl-C, Ctrl-Z, Ctrl-S and the like arrive as keys, as on the Windows console.
-    key_mode.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
-    key_mode.c_iflag &= ~IXON;
-    key_mode.c_cc[VMIN] = 1;
-    key_mode.c_cc[VTIME] = 0;
+    termios found;
+    if (!in_foreground() || tcgetattr(tty_fd, &found) != 0) return;
+    // The mode found is put back, but where it is the key mode of another program like this one
+    // waiting on the same terminal (the other side of a pipeline): then the mode at start-up is.
+    // A mode of its own that a program still at work has set (a pager) is that program's, which
+    // puts back its own when it ends.
+    saved_mode =
+        mode_taken && same_mode(found, key_mode_from(mode_at_start)) ? mode_at_start : found;
+    key_mode = key_mode_from(saved_mode);
     catch_signals();
     int set;
     while ((set = tcsetattr(tty_fd, TCSANOW, &key_mode)) != 0 && errno == EINTR) {
     }
     if (set == 0) {
-        take_one_key();
+        const bool key = take_one_key();
         set_mode(saved_mode);
+        // The shell's prompt starts on a line of its own, as on Windows, where the last text
+        // went to this terminal. Written to the terminal itself: standard output gets no byte
+        // more than the texts.
+        if (key && tcgetsid(STDOUT_FILENO) == getsid(0)) (void)!write(tty_fd, "\n", 1);
     }
     release_signals();
 }
 
 } // namespace
 
-void console_wait_for_key() {
+void take_console_mode() {
     // The terminal itself, not standard input, which may be a redirected script.
-    tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty_fd < 0) return; // no controlling terminal: nobody to press a key
-    wait_on_terminal();
-    close(tty_fd);
-    tty_fd = -1;
+    tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    // A job started in the background finds the mode the shell edits its command line in; it
+    // takes the mode when it waits, in the foreground, where the shell has put its own back.
+    if (tty_fd >= 0 && in_foreground()) mode_taken = tcgetattr(tty_fd, &mode_at_start) == 0;
+}
+
+void console_wait_for_key() {
+    if (tty_fd >= 0) wait_on_terminal(); // no controlling terminal: nobody to press a key
 }
 
 long read_input(char *buffer, std::size_t size) {

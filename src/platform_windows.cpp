@@ -14,6 +14,9 @@
 
 const std::size_t path_limit = 32767;
 
+// The runtime's key read takes the console's mode and puts it back itself.
+void take_console_mode() {}
+
 void console_wait_for_key() {
     _getch();
 }

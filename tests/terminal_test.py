@@ -123,7 +123,8 @@ class OnATerminal(unittest.TestCase):
                 s.expect_exit(0)
                 self.assertEqual(s.left_for_the_shell(), b"")
                 s.drain()
-                self.assertTrue(s.transcript.endswith(LAST_TEXT), s.transcript)
+                # The shell's prompt starts on a line of its own.
+                self.assertTrue(s.transcript.endswith(LAST_TEXT + b"\r\n"), s.transcript)
                 self.assertIn(b'\tsystem("cd C:\\\\temp");\n', s.file("out.c"))
 
     def test_typed_dialogue_shows_each_text_before_reading(self):
@@ -159,6 +160,21 @@ class OnATerminal(unittest.TestCase):
             s.expect_waiting_for_key()
         s.type(b"k")
         s.expect_exit(0)
+
+    def test_two_programs_of_a_pipeline_wait_on_one_terminal(self):
+        # The first writes its texts to the second, which reads a script of its own; each takes
+        # one of two keys, whichever waits longer, and the terminal ends as it began.
+        s = self.session(SCRIPT, ["sh", "-c", 'printf "b.c\\nend\\n" >b.bat; "$0" | "$0" <b.bat'])
+        s.expect_waiting_for_key()
+        for key in (b"x", b"y"):
+            s.type(key)
+            time.sleep(0.5)
+        s.expect_exit(0)
+        self.assertEqual(s.left_for_the_shell(), b"")
+        s.drain()
+        # One line end, from the program whose standard output is the terminal.
+        self.assertTrue(s.transcript.endswith(LAST_TEXT + b"\r\n"), s.transcript)
+        self.assertFalse(s.transcript.endswith(b"\r\n\r\n"), s.transcript)
 
     def test_background_job_does_not_wait(self):
         # As a shell runs `norvane < script &`: in a process group of its own, while the

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the deterministic batch scripts of the benchmark.
 
-Usage: make_input.py KIND OUTPUT   (KIND: lines-10000, lines-1000000, long-lines, one-line)
+Usage: make_input.py KIND OUTPUT
+KIND: lines-N (N short lines), long-lines, one-line, high-bytes
 Each script is the name line, the commands and "end".
 """
 import random
@@ -39,13 +40,16 @@ def commands(kind, rng):
         words = [rng.choice(PIECES).format(n=rng.randrange(1000)) for _ in range(4096)]
         block = " ".join(words)
         yield (block * (100_000_000 // len(block) + 1))[:100_000_000]
+    elif kind == "high-bytes":  # runs of bytes from 0x80 up, each far too long to hold
+        yield "x" * 65536 + "\xe9" * 200_000
+        yield "\xff" * (4 << 20)
     else:
         sys.exit(f"unknown input kind: {kind}")
 
 
 def write(kind, path):
     rng = random.Random(kind)
-    with open(path, "w", newline="\n") as f:
+    with open(path, "w", newline="\n", encoding="latin-1") as f:
         f.write("out.c\n")
         for line in commands(kind, rng):
             f.write(line + "\n")

@@ -5,7 +5,7 @@ set -euo pipefail
 
 # Wine's loaders for 64-bit and for 32-bit programs: the second installs everywhere but runs only
 # where the kernel runs 32-bit code, and the Windows tests fall back to the 64-bit build elsewhere.
-packages=(cmake ninja-build g++ make python3 libgtest-dev time strace
+packages=(cmake ninja-build g++ make python3 libgtest-dev time strace gdb
           clang libclang-rt-14-dev
           mingw-w64 wine64 wine32:i386 icoutils lintian groff-base
           g++-multilib qemu-user-static libgtest-dev:i386)

@@ -21,7 +21,9 @@ void command_input::give_back(std::size_t count) {
     give_back_some(count + read_past_mark);
 }
 
-generated_file::generated_file(std::size_t room) : text_(new char[piece_size + room]) {}
+// Zeroed, as the input buffer is, so that its pages are taken at the start: memory is then the
+// same for a script of three lines as for one of millions.
+generated_file::generated_file(std::size_t room) : text_(new char[piece_size + room]()) {}
 
 bool generated_file::open(const char *name) {
     fp_ = std::fopen(name, "w"); // text mode: on Windows every line feed is stored as CR LF

@@ -1,6 +1,6 @@
 # The same sources as a 32-bit x86 Linux build, run under qemu-i386-static where the machine runs
-# no 32-bit code: the tests see the portable scan with 32-bit sizes, as the 32-bit Windows
-# program has them.
+# no 32-bit code: the tests see the scalar and SSE2 scans with 32-bit sizes, as the 32-bit
+# Windows program has them.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_FLAGS_INIT -m32)

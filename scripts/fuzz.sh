@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 work=build/fuzz/runs
 mkdir -p "$work" build/fuzz/findings
-scanners="portable sse2 avx512"
+scanners="scalar sse2 avx512"
 pids=()
 for scanner in $scanners; do
     rm -rf "$work/corpus-$scanner"

@@ -4,15 +4,15 @@
 
 #include "source_layout.h"
 
-// GCC vector types, which the compiler turns into what the processor has, or into plain
-// integers (the 32-bit Windows build).
-commands_written scan_portably(command_state &state, const char *from, const char *to,
-                               input_end then, char *text, const char *text_limit);
+// A byte at a time, on any processor.
+commands_written scan_scalar(command_state &state, const char *from, const char *to, input_end then,
+                             char *text, const char *text_limit);
 
-#if defined(__SSE2__)
-// SSE2, which every 64-bit x86 processor has.
+#if defined(__x86_64__) || defined(__i386__)
+// SSE2, which every 64-bit x86 processor has, where the processor has it.
 commands_written scan_with_sse2(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit);
+bool sse2_scan_runs_here();
 #endif
 
 #if defined(__x86_64__)

@@ -1,11 +1,22 @@
-// Classification with SSE2, which every 64-bit x86 processor has.
-#if defined(__SSE2__)
+// Classification with SSE2, which every 64-bit x86 processor has, and so do all but the oldest
+// that run the 32-bit Windows program: 32-bit builds take it where the processor says so.
+#if defined(__x86_64__) || defined(__i386__)
 #include "scan_paths.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
+
+// Everything up to the matching pop may use SSE2, which a 32-bit build may not assume: the scan
+// is called only where sse2_scan_runs_here() says the processor has it. The headers above are
+// outside, so that none of their code is built with it.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
 
 namespace {
 
@@ -56,5 +67,16 @@ byte_masks classify(const char *bytes) {
 commands_written scan_with_sse2(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit) {
     return scan_commands<fast_step_by_marks>(state, from, to, then, text, text_limit);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool sse2_scan_runs_here() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2");
 }
 #endif

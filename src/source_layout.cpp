@@ -28,9 +28,9 @@ char *write_closing(char *text) {
 }
 
 std::vector<command_scan_path> scan_paths() {
-    std::vector<command_scan_path> paths{{"portable", scan_portably}};
-#if defined(__SSE2__)
-    paths.push_back({"sse2", scan_with_sse2});
+    std::vector<command_scan_path> paths{{"scalar", scan_scalar}};
+#if defined(__x86_64__) || defined(__i386__)
+    if (sse2_scan_runs_here()) paths.push_back({"sse2", scan_with_sse2});
 #endif
 #if defined(__x86_64__)
     if (avx512_scan_runs_here()) paths.push_back({"avx512", scan_with_avx512});

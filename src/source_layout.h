@@ -71,5 +71,5 @@ struct command_scan_path {
     command_scanner scan;
 };
 
-// The ways this processor can run, the portable one first and the fastest last.
+// The ways this processor can run, the scalar one first and the fastest last.
 std::vector<command_scan_path> scan_paths();

@@ -188,6 +188,13 @@ class Executable(unittest.TestCase):
         dlls = {line.split()[-1].lower() for line in dump.splitlines() if "DLL Name:" in line}
         self.assertEqual(dlls, {"kernel32.dll", "msvcrt.dll"})
 
+    def test_scan_has_sse2_code(self):
+        # A 32-bit build has it only where it asks for it, and picks it by the processor.
+        dump = subprocess.run([ARGS.objdump, "-d", ARGS.exe], capture_output=True, text=True,
+                              check=True).stdout
+        self.assertIn("pmovmskb", dump)
+        self.assertIn("cpuid", dump)
+
     def test_only_resource_is_the_icon_group(self):
         listing = subprocess.run(["wrestool", "-l", ARGS.exe], capture_output=True, text=True,
                                  check=True).stdout.splitlines()

@@ -30,9 +30,9 @@ __m128i equal(__m128i b, char c) {
     return _mm_cmpeq_epi8(b, _mm_set1_epi8(c));
 }
 
-// Line feeds and '"' and '\\' are common; the other masks are made only where one of their
-// bytes is: '?', control bytes other than tab and line feed, 0x7F and bytes from 0x80 up, which
-// one signed comparison finds together (b + 1 < 0x21).
+// Line feeds, '"', '\\' and '?' are common; the other masks are made only where one of their
+// bytes is: control bytes other than tab and line feed, 0x7F and bytes from 0x80 up, which one
+// signed comparison finds together (b + 1 < 0x21).
 byte_masks classify(const char *bytes) {
     byte_masks m{};
     __m128i b[4], rare[4];
@@ -43,16 +43,16 @@ byte_masks classify(const char *bytes) {
         const __m128i line_feed = equal(b[i], '\n');
         m.line_feed |= bits(line_feed, i);
         m.quoted |= bits(_mm_or_si128(equal(b[i], '"'), equal(b[i], '\\')), i);
+        m.question |= bits(equal(b[i], '?'), i);
         const __m128i unusual =
             _mm_cmplt_epi8(_mm_add_epi8(b[i], _mm_set1_epi8(1)), _mm_set1_epi8(0x21));
         rare[i] = _mm_andnot_si128(_mm_or_si128(equal(b[i], '\t'), line_feed), unusual);
-        any_rare |= bits(_mm_or_si128(rare[i], equal(b[i], '?')), i);
+        any_rare |= bits(rare[i], i);
     }
     if (any_rare) {
 #pragma GCC unroll 4
         for (int i = 0; i < 4; ++i) {
             const __m128i carriage_return = equal(b[i], '\r');
-            m.question |= bits(equal(b[i], '?'), i);
             m.carriage_return |= bits(carriage_return, i);
             m.high |= bits(b[i], i);
             m.other_control |= bits(_mm_andnot_si128(carriage_return, rare[i]), i);

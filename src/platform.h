@@ -4,8 +4,9 @@
 
 #include <cstddef>
 
-// Takes the console's settings as the program finds them at start-up, which the key wait puts
-// back: other programs of a pipeline that wait on the same console change them meanwhile.
+// Takes the console's settings as the program finds them at start-up, before another program
+// of a pipeline that waits on the same console may have changed them: where the key wait finds
+// that program's key mode, it puts these back.
 void take_console_mode();
 
 // Waits for one key press on the console keyboard, without echo and without Enter, even when

@@ -118,9 +118,10 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
             file.added_up_to(step.text_end);
         }
         if (step.reason == stop_reason::terminator || then != input_end::more) {
-            const bool at_terminator = step.reason == stop_reason::terminator;
-            if (at_terminator || input.read_past_mark)
-                input.give_back(at_terminator ? std::size_t(to - step.next) : 0);
+            if (step.reason == stop_reason::terminator)
+                input.give_back(std::size_t(to - step.next));
+            else if (input.read_past_mark)
+                input.give_back(0); // what give_back adds: the bytes from the mark on
             return !input.failed;
         }
         held = std::size_t(to - step.next);

@@ -2,13 +2,13 @@
 // converts as norvane does, through the same streams, but with that path. Without an argument
 // it lists the paths this processor has, the one norvane takes last.
 #include "converter.h"
-#include "platform.h"
 
 #include <cstdio>
 #include <cstring>
 
 int main(int argc, char **argv) {
-    dialogue_io io;
+    dialogue_io io = standard_io();
+    io.wait_for_key = [] {};
     for (const auto &path : scan_paths()) {
         if (argc < 2)
             std::printf("%s\n", path.name);
@@ -20,11 +20,5 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "no scan path %s on this processor\n", argv[1]);
         return 2;
     }
-    prepare_standard_streams();
-    io.read = read_input;
-    io.give_back = [](std::size_t count) { seek_input(-static_cast<long long>(count)); };
-    io.show = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); };
-    io.wait_for_key = [] {};
-    io.is_open_stream = is_standard_stream;
     return run_conversion(io);
 }

@@ -170,12 +170,8 @@ int run_conversion(const dialogue_io &io) {
     return written && read ? 0 : 1;
 }
 
-#ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
-int main() try {
+dialogue_io standard_io() {
     prepare_standard_streams();
-    // Before any conversion: the other programs of a pipeline start as this one does, long
-    // before any of them waits for a key and changes the console's mode.
-    take_console_mode();
     dialogue_io io;
     io.read = read_input;
     io.give_back = [](std::size_t count) { seek_input(-static_cast<long long>(count)); };
@@ -186,6 +182,15 @@ int main() try {
     };
     io.wait_for_key = console_wait_for_key;
     io.is_open_stream = is_standard_stream;
+    return io;
+}
+
+#ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
+int main() try {
+    const dialogue_io io = standard_io();
+    // Before any conversion: the other programs of a pipeline start as this one does, long
+    // before any of them waits for a key and changes the console's mode.
+    take_console_mode();
     return run_conversion(io);
 } catch (const std::bad_alloc &) {
     return 1;

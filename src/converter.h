@@ -28,3 +28,7 @@ struct dialogue_io {
 
 // Runs one whole conversion and returns the exit status.
 int run_conversion(const dialogue_io &io);
+
+// The real ones: standard input, the console and its key wait, the system's files. Makes sure
+// the standard streams are open first.
+dialogue_io standard_io();

@@ -1,7 +1,8 @@
 // The program with the way of scanning named on its command line: `scan_path sse2 < script`
 // converts as norvane does, through the same streams, but with that path. Without an argument
 // it lists the paths this processor has, the one norvane takes last.
-#include "converter.h"
+#include "scan/paths.h"
+#include "standard_io.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,12 +2,10 @@
 
 #include "platform.h"
 #include "source_layout.h"
-#include "streams.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -39,7 +37,7 @@ constexpr std::size_t held_room = page_size;
 static_assert(held_room > longest_held_run + 4, "room for every byte held");
 constexpr std::size_t input_capacity = held_room + block_size + input_slack;
 
-char *block_in(std::vector<char> &buffer) {
+char *page_aligned_block(std::vector<char> &buffer) {
     const auto room_end = reinterpret_cast<std::uintptr_t>(buffer.data() + held_room);
     return buffer.data() + (page_size - room_end % page_size) % page_size + held_room;
 }
@@ -115,7 +113,7 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
         commands_written step{block - held, nullptr, stop_reason::text_full};
         while (step.reason == stop_reason::text_full) {
             step = scan(state, step.next, to, then, file.text_end(), file.piece_end());
-            file.added_up_to(step.text_end);
+            file.write_up_to(step.text_end);
         }
         if (step.reason == stop_reason::terminator || then != input_end::more) {
             if (step.reason == stop_reason::terminator)
@@ -137,8 +135,8 @@ int run_conversion(const dialogue_io &io) {
     // the scan writes past a piece fits after it, and so do the opening and the closing.
     std::vector<char> buffer(input_capacity + page_size);
     generated_file file(text_room);
-    command_input input{io.read, io.give_back};
-    name_line line{block_in(buffer), input};
+    command_input input{io.input};
+    name_line line{page_aligned_block(buffer), input};
 
     io.show(banner);
     io.show(name_prompt);
@@ -152,47 +150,20 @@ int run_conversion(const dialogue_io &io) {
     // program.
     const bool can_write = filename.size() <= path_limit &&
                            filename.find('\0') == std::string::npos &&
-                           !io.is_open_stream(filename.c_str());
+                           !io.is_standard_stream(filename.c_str());
     if (!can_write || !file.open(filename.c_str())) {
         io.show(open_failure);
         io.wait_for_key();
         return 1;
     }
-    file.added_up_to(write_opening(file.text_end()));
+    file.write_up_to(write_opening(file.text_end()));
     io.show(instructions);
     drop_rest(line);
 
     const bool read = convert_commands(io.scan, line, file);
-    file.added_up_to(write_closing(file.text_end()));
+    file.write_up_to(write_closing(file.text_end()));
     const bool written = file.close();
     io.show(!written ? write_failure : !read ? read_failure : success);
     io.wait_for_key();
     return written && read ? 0 : 1;
 }
-
-dialogue_io standard_io() {
-    prepare_standard_streams();
-    dialogue_io io;
-    io.read = read_input;
-    io.give_back = [](std::size_t count) { seek_input(-static_cast<long long>(count)); };
-    // Every text is shown before the next read, which may wait for a person to type.
-    io.show = [](std::string_view text) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    };
-    io.wait_for_key = console_wait_for_key;
-    io.is_open_stream = is_standard_stream;
-    return io;
-}
-
-#ifndef NORVANE_NO_MAIN // the test binary links the dialogue with a main of its own
-int main() try {
-    const dialogue_io io = standard_io();
-    // Before any conversion: the other programs of a pipeline start as this one does, long
-    // before any of them waits for a key and changes the console's mode.
-    take_console_mode();
-    return run_conversion(io);
-} catch (const std::bad_alloc &) {
-    return 1;
-}
-#endif

@@ -21,9 +21,8 @@ void console_wait_for_key();
 // non-blocking descriptor handed down by the parent) is waited for.
 long read_input(char *buffer, std::size_t size);
 
-// Moves standard input's offset by `offset` bytes from where it stands, and returns the new
-// offset, or -1 where it cannot (a pipe, a terminal).
-long long seek_input(long long offset);
+// Moves standard input back by `count` bytes, where it can (a file; not a pipe, a terminal).
+void give_back_input(std::size_t count);
 
 // The longest file name the system takes, in bytes.
 extern const std::size_t path_limit;

@@ -229,8 +229,8 @@ long read_input(char *buffer, std::size_t size) {
     }
 }
 
-long long seek_input(long long offset) {
-    return lseek(STDIN_FILENO, static_cast<off_t>(offset), SEEK_CUR);
+void give_back_input(std::size_t count) {
+    lseek(STDIN_FILENO, -static_cast<off_t>(count), SEEK_CUR);
 }
 
 bool is_standard_stream(const char *name) {

@@ -27,9 +27,7 @@ long read_input(char *buffer, std::size_t size) {
 
 // Standard input is read in text mode, which turns CR LF into LF as it goes, so an offset
 // counted in the bytes read is not one in the file: the rest after the terminator is dropped.
-long long seek_input(long long) {
-    return -1;
-}
+void give_back_input(std::size_t) {}
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 std::size_t command_input::read(char *bytes) {
     if (ended) return 0;
-    const long size = read_some(bytes, block_size);
+    const long size = source.read(bytes, block_size);
     if (size <= 0) {
         ended = true;
         failed = size < 0;
@@ -18,7 +18,7 @@ std::size_t command_input::read(char *bytes) {
 }
 
 void command_input::give_back(std::size_t count) {
-    give_back_some(count + read_past_mark);
+    source.give_back(count + read_past_mark);
 }
 
 // Zeroed, as the input buffer is, so that its pages are taken at the start: memory is then the
@@ -32,7 +32,7 @@ bool generated_file::open(const char *name) {
     return fp_ != nullptr;
 }
 
-void generated_file::added_up_to(char *end) {
+void generated_file::write_up_to(char *end) {
     unwritten_ = std::size_t(end - text_.get());
     if (unwritten_ < piece_size) return;
     const std::size_t whole = unwritten_ / piece_size * piece_size;

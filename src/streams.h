@@ -12,27 +12,37 @@
 constexpr std::size_t block_size = 1 << 16;
 constexpr std::size_t piece_size = 1 << 16;
 
+// Where the commands come from.
+struct input_source {
+    // One read into `bytes`: what it brings (a line when a person types), 0 at the end of input,
+    // or -1 when reading failed.
+    std::function<long(char *bytes, std::size_t size)> read;
+    // Moves the input back by `count` bytes read but not taken, where it can (a file), so that
+    // whoever reads on finds them.
+    std::function<void(std::size_t count)> give_back;
+};
+
 // The input, in reads of at most a block. It ends for good at the end of input, at a failed
 // read, and at a DOS end-of-file mark (0x1A, Ctrl-Z), where Windows' text-mode reads end it, so
 // that it ends there on every system.
 struct command_input {
-    std::function<long(char *, std::size_t)> read_some;
-    std::function<void(std::size_t)> give_back_some;
+    const input_source &source;
     bool ended = false;
     bool failed = false;
-    std::size_t read_past_mark = 0; // read from the system after the end-of-file mark
+    std::size_t read_past_mark = 0; // read from the source after the end-of-file mark
 
     // Reads into `bytes`, `block_size` at most; 0 once the input has ended.
     std::size_t read(char *bytes);
-    // Gives back the last `count` bytes read, where the input can.
+    // Gives back the last `count` bytes read, and any read past the end-of-file mark, where the
+    // source can.
     void give_back(std::size_t count);
 };
 
 // The generated file. Its text is gathered in a buffer and written in whole pieces, so that
 // every write but the last ends at a multiple of piece_size in the file, which the system
-// writes fastest. Nothing counts the file's size, which no type of a 32-bit system could hold.
-// The buffer is allocated before the file is created, so that running out of memory leaves no
-// file behind.
+// writes fastest. Nothing counts the file's size: nothing needs it, so a file of any size, past
+// what 32 bits count, takes no care. The buffer is allocated before the file is created, so that
+// running out of memory leaves no file behind.
 class generated_file {
   public:
     // `room` is the most text that may be added past a whole piece.
@@ -43,9 +53,10 @@ class generated_file {
     generated_file(const generated_file &) = delete;
     generated_file &operator=(const generated_file &) = delete;
     bool open(const char *name);
-    // Where the next text goes, and the end of what was put there.
+    // Where the next text goes.
     char *text_end() { return text_.get() + unwritten_; }
-    void added_up_to(char *end);
+    // Takes the text added up to `end`: its whole pieces are written to the file at once.
+    void write_up_to(char *end);
     // The end past which the text should be written out before more is added.
     const char *piece_end() const { return text_.get() + piece_size; }
     // Writes the rest and closes the file: whether all of it is in the file.

@@ -1,6 +1,7 @@
 // The program's conversion of command lines, and a plain reference to compare it with.
 #pragma once
 
+#include "scan/paths.h"
 #include "source_layout.h"
 
 #include <string>

@@ -42,14 +42,14 @@ struct conversation {
 inline void converse(scripted_input &input, conversation &talk,
                      command_scanner scan = write_commands) {
     dialogue_io io;
-    io.read = [&](char *bytes, std::size_t size) { return input.read(bytes, size); };
-    io.give_back = [&](std::size_t count) { input.position -= count; };
+    io.input = {[&](char *bytes, std::size_t size) { return input.read(bytes, size); },
+                [&](std::size_t count) { input.position -= count; }};
     io.show = [&](std::string_view text) { talk.console += text; };
     io.wait_for_key = [&] {
         ++talk.key_waits;
         talk.console_at_key_wait = talk.console;
     };
-    io.is_open_stream = [](const char *) { return false; };
+    io.is_standard_stream = [](const char *) { return false; };
     io.scan = scan;
     talk.status = run_conversion(io);
 }

@@ -1,7 +1,7 @@
 // Classification with SSE2, which every 64-bit x86 processor has, and so do all but the oldest
 // that run the 32-bit Windows program: 32-bit builds take it where the processor says so.
 #if defined(__x86_64__) || defined(__i386__)
-#include "scan_paths.h"
+#include "scan/paths.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 
 // Everything up to the matching pop may use SSE2, which a 32-bit build may not assume: the scan
-// is called only where sse2_scan_runs_here() says the processor has it. The headers above are
+// is called only where runs_here() says the processor has it. The headers above are
 // outside, so that none of their code is built with it.
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
@@ -18,9 +18,10 @@
 #pragma GCC target("sse2")
 #endif
 
+namespace scan_sse2 {
 namespace {
 
-#include "scan_steps.h"
+#include "scan/steps.h"
 
 std::uint64_t bits(__m128i set, int quarter) {
     return std::uint64_t(unsigned(_mm_movemask_epi8(set))) << 16 * quarter;
@@ -64,7 +65,7 @@ byte_masks classify(const char *bytes) {
 
 } // namespace
 
-commands_written scan_with_sse2(command_state &state, const char *from, const char *to,
+commands_written write_commands(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit) {
     return scan_commands<fast_step_by_marks>(state, from, to, then, text, text_limit);
 }
@@ -75,8 +76,10 @@ commands_written scan_with_sse2(command_state &state, const char *from, const ch
 #pragma GCC pop_options
 #endif
 
-bool sse2_scan_runs_here() {
+bool runs_here() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("sse2");
 }
+
+} // namespace scan_sse2
 #endif

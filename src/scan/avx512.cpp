@@ -2,7 +2,7 @@
 // comparison a mask for all 64 bytes. The fast step escapes the whole step at once, by expanding
 // its bytes into their text, and then visits only its line ends.
 #if defined(__x86_64__)
-#include "scan_paths.h"
+#include "scan/paths.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <immintrin.h>
 
 // Everything up to the matching pop may use these instructions: the scan is called only where
-// avx512_scan_runs_here() says the processor has them. The headers above are outside, so that
+// runs_here() says the processor has them. The headers above are outside, so that
 // none of their code is built with them.
 #if defined(__clang__)
 #pragma clang attribute push(                                                                      \
@@ -21,9 +21,10 @@
 #pragma GCC target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
 #endif
 
+namespace scan_avx512 {
 namespace {
 
-#include "scan_steps.h"
+#include "scan/steps.h"
 
 __mmask64 equal(__m512i b, char c) {
     return _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(c));
@@ -137,8 +138,8 @@ step_end fast_step_by_line_ends(scan &s, const byte_masks &m) {
 
 } // namespace
 
-commands_written scan_with_avx512(command_state &state, const char *from, const char *to,
-                                  input_end then, char *text, const char *text_limit) {
+commands_written write_commands(command_state &state, const char *from, const char *to,
+                                input_end then, char *text, const char *text_limit) {
     return scan_commands<fast_step_by_line_ends>(state, from, to, then, text, text_limit);
 }
 
@@ -148,10 +149,12 @@ commands_written scan_with_avx512(command_state &state, const char *from, const 
 #pragma GCC pop_options
 #endif
 
-bool avx512_scan_runs_here() {
+bool runs_here() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
            __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
            __builtin_cpu_supports("popcnt");
 }
+
+} // namespace scan_avx512
 #endif

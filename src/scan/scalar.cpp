@@ -1,14 +1,15 @@
 // Classification a byte at a time through one table: the way for processors without SSE2 (some
 // that run the 32-bit Windows program) and for other architectures, and the plainest of all.
-#include "scan_paths.h"
+#include "scan/paths.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+namespace scan_scalar {
 namespace {
 
-#include "scan_steps.h"
+#include "scan/steps.h"
 
 // Each byte is of one class at most, and most are of none.
 enum byte_class : unsigned char {
@@ -82,7 +83,9 @@ byte_masks classify(const char *bytes) {
 
 } // namespace
 
-commands_written scan_scalar(command_state &state, const char *from, const char *to, input_end then,
-                             char *text, const char *text_limit) {
+commands_written write_commands(command_state &state, const char *from, const char *to,
+                                input_end then, char *text, const char *text_limit) {
     return scan_commands<fast_step_by_marks>(state, from, to, then, text, text_limit);
 }
+
+} // namespace scan_scalar

@@ -46,7 +46,7 @@ byte_masks classify(const char *bytes) {
 
 // Whether a line in the step starts with "end" (bit i: a line feed at i - 1, then "end"): such a
 // step is left to the general step, which tells whether the line is the terminator.
-bool may_end_in(const char *p, std::uint64_t line_feeds) {
+bool step_has_end_line(const char *p, std::uint64_t line_feeds) {
     const __m512i b0 = _mm512_loadu_si512(p), b1 = _mm512_loadu_si512(p + 1),
                   b2 = _mm512_loadu_si512(p + 2);
     return (line_feeds << 1 & equal(b0, 'e') & equal(b1, 'n') & equal(b2, 'd')) != 0;
@@ -98,19 +98,16 @@ escaped_step escape_step(const char *p, std::uint64_t escaped) {
             64 + int(_mm_popcnt_u64(escaped))};
 }
 
-char *store(char *text, __m512i bytes) {
+void store(char *text, __m512i bytes) {
     _mm512_storeu_si512(text, bytes);
-    return text;
 }
 
 // The fast step by line ends: the step is escaped as a whole, then written piece by piece, a
 // line break at each line end.
 step_end fast_step_by_line_ends(scan &s, const byte_masks &m) {
-    const std::uint64_t escaped =
-        m.quoted | (m.question & (m.question << 1 | s.question_before(s.p)));
-    const std::uint64_t crlf = m.carriage_return & m.line_feed >> 1;
-    std::uint64_t line_ends = (m.line_feed & ~(crlf << 1)) | crlf;
-    if (!line_ends) { // most steps of long lines: both halves go out as they are
+    const std::uint64_t escaped = m.quoted | s.second_questions(m);
+    const auto [line_end_bits, crlf] = line_ends(m);
+    if (!line_end_bits) { // most steps of long lines: both halves go out as they are
         const int first_size = 32 + int(_mm_popcnt_u64(escaped & 0xFFFFFFFF));
         store(s.text, expand_half(s.p, escaped & 0xFFFFFFFF));
         store(s.text + first_size, expand_half(s.p + 32, escaped >> 32));
@@ -118,11 +115,11 @@ step_end fast_step_by_line_ends(scan &s, const byte_masks &m) {
         s.p += 64;
         return {};
     }
-    if (may_end_in(s.p, m.line_feed)) return general_step(s, m);
+    if (step_has_end_line(s.p, m.line_feed)) return general_step(s, m);
     const escaped_step step = escape_step(s.p, escaped);
     int start = 0; // of the text not written yet
-    for (; line_ends; line_ends &= line_ends - 1) {
-        const unsigned at = unsigned(lowest_bit(line_ends));
+    for (std::uint64_t left = line_end_bits; left; left &= left - 1) {
+        const unsigned at = unsigned(lowest_bit(left));
         const int end = int(at + _mm_popcnt_u64(_bzhi_u64(escaped, at)));
         store(s.text, step.from(start));
         if (__builtin_expect(end - start > 64, 0)) store(s.text + 64, step.from(start + 64));

@@ -1,7 +1,7 @@
-// The scan of command lines, the same for every way of classifying bytes. Each scan_*.cpp file
-// includes it inside an anonymous namespace of its own, after every header it needs and under
-// the processor options of its classification, defines classify() there, and hands its fast
-// step to scan_commands.
+// The scan of command lines, the same for every way of classifying bytes. Each way's file
+// includes it inside an anonymous namespace within the way's own, after every header it needs
+// and under the processor options of its classification, defines classify() there, and hands
+// its fast step to scan_commands.
 //
 // The text of a command line stands between `\tsystem("` and `");\n`, escaped so that the
 // compiled program hands system() exactly the typed bytes: '"', '\\' and a '?' right after a '?'
@@ -105,9 +105,21 @@ int lowest_bit(std::uint64_t bits) {
     return __builtin_ctzll(bits);
 }
 
-// The bytes in [from, to), at most 64, copied with one copy of fixed size: the caller's buffers
-// have room for all 64, and what lies past `to` is written over next.
-char *copy_plain(char *text, const char *from, const char *to) {
+// The line ends of a step, a bit each: a carriage return and the line feed after it are one,
+// marked at the carriage return (also in `crlf`), any other line feed alone.
+struct line_end_masks {
+    std::uint64_t at, crlf;
+};
+
+line_end_masks line_ends(const byte_masks &m) {
+    const std::uint64_t crlf = m.carriage_return & m.line_feed >> 1;
+    return {(m.line_feed & ~(crlf << 1)) | crlf, crlf};
+}
+
+// 64 bytes from `from` copied with one copy of fixed size, of which those before `to` (at most
+// 64 on) are kept: the caller's buffers have room for all 64, and what lies past `to` is written
+// over next.
+char *copy_64_keeping(char *text, const char *from, const char *to) {
     std::memcpy(text, from, 64);
     return text + (to - from);
 }
@@ -143,7 +155,7 @@ std::size_t terminator_at(const char *line, const char *to, input_end then) {
 
 // Whether a line feed and "end" start at `line_feed`: most line ends are ruled out by this one
 // load, and only the rest need the terminator check.
-bool may_end_commands(const char *line_feed) {
+bool line_feed_then_end(const char *line_feed) {
     std::uint32_t four;
     std::memcpy(&four, line_feed, 4);
     std::uint32_t line_feed_end;
@@ -179,9 +191,18 @@ struct scan {
     const char *p;
     char *text;
 
-    // Whether the byte before `at` was a '?', which makes a '?' at `at` a second one.
-    std::uint64_t question_before(const char *at) const {
-        return at == from ? state.after_question : at[-1] == '?';
+    // The second '?' of each pair in the step, whose backslash keeps a trigraph from forming; the
+    // first of the step pairs with a '?' before the step.
+    std::uint64_t second_questions(const byte_masks &m) const {
+        const bool question_before = p == from ? state.after_question : p[-1] == '?';
+        return m.question & (m.question << 1 | question_before);
+    }
+
+    // Notes whether a run of bytes from 0x80 up written in octal up to `written` goes on: past
+    // the end of the step, which came first (`run_ends_there` false), or past the input, where
+    // more follows.
+    void note_octal_run(const char *written, bool run_ends_there) {
+        state.octal_run = !run_ends_there || (written == to && then == input_end::more);
     }
 };
 
@@ -194,19 +215,17 @@ struct step_end {
 // The fast step by its marks: line ends, escaped bytes. Each is written from the mark table, so
 // that no kind of mark needs a branch of its own.
 [[maybe_unused]] step_end fast_step_by_marks(scan &s, const byte_masks &m) {
-    const std::uint64_t crlf = m.carriage_return & m.line_feed >> 1;
-    std::uint64_t look = (m.line_feed & ~(crlf << 1)) | crlf | m.quoted |
-                         (m.question & (m.question << 1 | s.question_before(s.p)));
+    std::uint64_t look = line_ends(m).at | m.quoted | s.second_questions(m);
     const char *plain = s.p; // the first byte not written yet
     for (; look; look &= look - 1) {
         const char *at = s.p + lowest_bit(look);
         const bool crlf_at = *at == '\r'; // the only carriage returns marked here
-        s.text = write_mark(copy_plain(s.text, plain, at), crlf_at ? '\n' : *at);
+        s.text = write_mark(copy_64_keeping(s.text, plain, at), crlf_at ? '\n' : *at);
         plain = at + 1 + crlf_at;
-        if (may_end_commands(plain - 1))
+        if (line_feed_then_end(plain - 1))
             if (const std::size_t size = terminator_at(plain, s.to, s.then)) return {plain, size};
     }
-    s.text = copy_plain(s.text, plain, s.p + 64);
+    s.text = copy_64_keeping(s.text, plain, s.p + 64);
     s.p += 64;
     return {};
 }
@@ -234,7 +253,7 @@ const char *write_high_run(scan &s, const char *at) {
     if (run_end == looked_up_to || ends_or_escapes(*run_end)) {
         const char *const written = std::min(run_end, s.p + 64);
         s.text = write_octal(s.text - (at - run), run, written);
-        s.state.octal_run = written != run_end || (run_end == s.to && s.then == input_end::more);
+        s.note_octal_run(written, written == run_end);
         return written;
     }
     std::memcpy(s.text, at, std::size_t(run_end - at));
@@ -257,9 +276,9 @@ step_end find_terminator(const scan &s, const byte_masks &m, std::size_t in_view
 
 // The general step: every marked byte is looked at one by one.
 step_end general_step(scan &s, const byte_masks &m) {
-    const std::uint64_t escaped = m.line_feed | m.carriage_return | m.other_control | m.quoted |
-                                  (m.question & (m.question << 1 | s.question_before(s.p)));
-    std::uint64_t look = escaped | (m.high & (escaped >> 1 | std::uint64_t(1) << 63));
+    const std::uint64_t special = m.line_feed | m.carriage_return | m.other_control | m.quoted;
+    std::uint64_t look = special | s.second_questions(m);
+    look |= m.high & (look >> 1 | std::uint64_t(1) << 63);
     auto in_view = std::min<std::size_t>(std::size_t(s.cut - s.p), 64);
     const step_end found = find_terminator(s, m, in_view);
     if (found.terminator) in_view = std::size_t(found.terminator - s.p); // the marks stop there
@@ -270,7 +289,7 @@ step_end general_step(scan &s, const byte_masks &m) {
     const char *plain = s.p; // the first byte not written yet
     while (look) {
         const char *at = s.p + lowest_bit(look);
-        s.text = copy_plain(s.text, plain, at);
+        s.text = copy_64_keeping(s.text, plain, at);
         plain = at + 1;
         if (is_high(*at)) {
             plain = write_high_run(s, at);
@@ -285,7 +304,7 @@ step_end general_step(scan &s, const byte_masks &m) {
         }
         look &= look - 1;
     }
-    if (plain < s.p + in_view) s.text = copy_plain(s.text, plain, s.p + in_view);
+    if (plain < s.p + in_view) s.text = copy_64_keeping(s.text, plain, s.p + in_view);
     s.p = std::max(plain, s.p + in_view);
     return found;
 }
@@ -296,9 +315,7 @@ void finish_octal_run(scan &s) {
     const char *const step_end = s.p + std::min<std::ptrdiff_t>(s.cut - s.p, 64);
     const char *run_end = std::find_if_not(s.p, step_end, is_high);
     s.text = write_octal(s.text, s.p, run_end);
-    // The run may go on past the step, or past the input where more follows.
-    s.state.octal_run =
-        run_end == step_end && (step_end != s.cut || (s.cut == s.to && s.then == input_end::more));
+    s.note_octal_run(run_end, run_end != step_end || step_end == s.cut);
     s.p = run_end;
 }
 

@@ -15,12 +15,11 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "tests")]
+import expected  # noqa: E402
 import make_input  # noqa: E402
 
-OPENING = (b"/*\nNorvane\nBy qortez7\n*/\n#include <stdio.h>\n#include <conio.h>\n"
-           b"#include <stdlib.h>\nint main()\n{\n")
-CLOSING = b'\tprintf("\\n");\n\tgetch();\n}'
 # What a user might pick instead: escape backslashes and quotes, wrap each line in the call.
 SED = ["sed", r's/[\\"]/\\&/g; s/^/\tsystem("/; s/$/");/']
 
@@ -121,7 +120,7 @@ def main():
                                f"{MAX_FLOOR_RATIO[name]})", ratio <= MAX_FLOOR_RATIO[name]))
         if "sed" in ms:
             with open(path("out.c"), "rb") as ours, open(path("sed.c"), "rb") as theirs:
-                if ours.read() != OPENING + theirs.read() + CLOSING:
+                if ours.read() != expected.program(theirs.read()):
                     sys.exit("norvane and the sed one-liner wrote different programs")
             sed_ratio = ms["sed"] / ms["norvane"]
             checks.append((f"{title}: sed one-liner {ms['sed']:.0f} ms, {sed_ratio:.1f} times "

@@ -3,6 +3,8 @@
 
 #include "scan/paths.h"
 #include "source_layout.h"
+#include "streams.h"
+#include "temp_dir.h"
 
 #include <string>
 #include <string_view>
@@ -14,20 +16,37 @@ inline std::string fixed_text(char *(*writer)(char *)) {
     return {text, writer(text)};
 }
 
+// The tests' one copy of a text the program writes, from tests/expected.
+inline std::string expected_text(const std::string &name) {
+    return read_file(EXPECTED_DIR "/" + name);
+}
+
+// The program expected with the call lines `calls`: the program for no commands, whose calls go
+// after the opening brace.
+inline std::string expected_program(const std::string &calls = "") {
+    static const std::string frame = expected_text("no_commands.c");
+    const std::size_t calls_at = frame.find("{\n") + 2;
+    return frame.substr(0, calls_at) + calls + frame.substr(calls_at);
+}
+
 // The call lines that `scan` writes for `input` (what follows the name line), converted in one
-// piece, with the text written out at every step; or what went wrong, where a call wrote more
-// than the room it may take past its text limit.
-inline std::string commands_text(std::string_view input, command_scanner scan = write_commands) {
+// piece, the text written out whenever a call passes `text_limit` bytes of it, as the program
+// does at piece_size; at 0 every call stops after its first step. Or what went wrong, where a
+// call wrote more than the room it may take past its text limit.
+inline std::string commands_text(std::string_view input, command_scanner scan = write_commands,
+                                 std::size_t text_limit = piece_size) {
     std::vector<char> bytes(input.begin(), input.end());
-    bytes.resize(input.size() + input_slack);
-    std::vector<char> text(text_room + 16 * input.size());
+    // What a scan must never take for input: a plain byte, then bytes from 0x80 up.
+    bytes.resize(input.size() + input_slack, '\xe9');
+    bytes[input.size()] = 'x';
+    std::vector<char> text(text_limit + text_room);
     command_state state;
     std::string result;
     commands_written step{bytes.data(), text.data(), stop_reason::text_full};
     while (step.reason == stop_reason::text_full) {
         step = scan(state, step.next, bytes.data() + input.size(), input_end::at_end, text.data(),
-                    text.data());
-        if (step.text_end > text.data() + text_room) return "text past its room";
+                    text.data() + text_limit);
+        if (step.text_end > text.data() + text_limit + text_room) return "text past its room";
         result.append(text.data(), step.text_end);
     }
     return result;

@@ -1,3 +1,4 @@
+#include "commands.h"
 #include "dialogue.h"
 #include "temp_dir.h"
 
@@ -10,29 +11,14 @@
 
 namespace {
 
-const std::string banner = "\t+----------------------------+\n"
-                           "\t|NORVANE                     |\n"
-                           "\t|     CODED BY qortez7       |\n"
-                           "\t+----------------------------+\n"
-                           "\nEnter the output file name(with .c extension): ";
-const std::string instructions =
-    "\nNow start entering DOS commands: \n"
-    "or edit a .bat or .cmd code and copy all the codes then paste it in the window"
-    "\nWhen finished, type 'end' for the end of commands\n"
-    "\nStart:\n\n";
-const std::string success = "\n\nFile successfully created"
-                            "\nNow compile it with any C compiler"
-                            "\nThanks for using this app";
-const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
-                            "#include <stdio.h>\n#include <conio.h>\n#include <stdlib.h>\n"
-                            "int main()\n{\n";
-const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
-
+const std::string banner = expected_text("banner.txt"),
+                  instructions = expected_text("instructions.txt"),
+                  success = expected_text("success.txt");
 std::string program(const std::vector<std::string> &literals) {
-    std::string text = opening;
+    std::string calls;
     for (const auto &literal : literals)
-        text += "\tsystem(\"" + literal + "\");\n";
-    return text + closing;
+        calls += "\tsystem(\"" + literal + "\");\n";
+    return expected_program(calls);
 }
 
 // A dialogue on `input`, read in one piece; with `then_fails`, reading fails after it. The
@@ -86,21 +72,20 @@ TEST(Dialogue, CompletedConversions) {
     }
 }
 
-// Input is taken in blocks of 64 KiB. A line longer than a block, and a CR LF line end and the
-// terminator placed across the end of a block, must come out as if read line by line.
+// A line longer than a block, and a CR LF line end and the terminator placed across the end of
+// a block, must come out as if read line by line.
 TEST(Dialogue, LinesAcrossInputBlocks) {
-    const std::size_t block = 1 << 16;
     for (std::size_t shift = 0; shift < 9; ++shift) {
         temp_dir dir;
-        const std::string long_command(block + 100, 'y');
+        const std::string long_command(block_size + 100, 'y');
         std::string commands = long_command + "\r\n";
         std::vector<std::string> literals = {long_command};
-        for (int i = 0; commands.size() < 2 * block - 300; ++i) {
+        for (int i = 0; commands.size() < 2 * block_size - 300; ++i) {
             commands += "echo " + std::string(i % 97, 'x') + "\\" + (i % 3 ? "\r\n" : "\n");
             literals.push_back("echo " + std::string(i % 97, 'x') + "\\\\");
         }
         // The filler ends so that "end" starts `shift` bytes before the end of the second block.
-        const std::string filler(2 * block - shift - commands.size() - 2, 'z');
+        const std::string filler(2 * block_size - shift - commands.size() - 2, 'z');
         commands += filler + "\r\nend\r\nver\n";
         literals.push_back(filler);
         std::string unread;
@@ -128,22 +113,23 @@ TEST(Dialogue, EachTextIsShownBeforeTheNextRead) {
 
 TEST(Dialogue, FileNameIsTheFirstWordOfTheNameLine) {
     const std::string long_name(200, 'n');
+    temp_dir dir;
     struct {
         const char *what;
         std::string before, name, after;
     } cases[] = {
         {"plain", "", "out.c", "\n"},
         {"empty lines first", "\n \t\r\n\v\f\n", "out.c", "\n"},
-        {"second word dropped with the line", "  ", "out.c", " second.c\n"},
+        {"second word dropped with the line", "  ", "out.c", " " + dir / "second.c" + "\n"},
         {"CR LF", "", "out.c", "\r\n"},
         {"long name", "", long_name + ".c", "\n"},
     };
     for (const auto &c : cases) {
-        temp_dir dir;
         const conversation talk = converse(c.before + dir / c.name + c.after + "echo\nend\n");
         EXPECT_EQ(talk.console, banner + instructions + success) << c.what;
         EXPECT_EQ(read_file(dir / c.name), program({"echo"})) << c.what;
-        EXPECT_FALSE(std::filesystem::exists(dir / "second.c")) << c.what;
+        std::filesystem::remove(dir / c.name);
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "")) << c.what;
     }
 }
 
@@ -176,13 +162,17 @@ TEST(Dialogue, FileThatCannotBeOpenedEndsTheRun) {
     EXPECT_EQ(talk.status, 1);
 }
 
+// Also where the program is one whole piece: the write that fails is the last with any text.
 TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
-    temp_dir dir;
-    const conversation talk = converse("/dev/full\necho\nend\n");
-    EXPECT_EQ(talk.console, banner + instructions + "\n\nSome error occurred while writing file");
-    EXPECT_EQ(talk.console_at_key_wait, talk.console);
-    EXPECT_EQ(talk.key_waits, 1);
-    EXPECT_EQ(talk.status, 1);
+    for (const std::string &command :
+         {std::string("echo"), std::string(piece_size - program({""}).size(), 'x')}) {
+        const conversation talk = converse("/dev/full\n" + command + "\nend\n");
+        EXPECT_EQ(talk.console,
+                  banner + instructions + "\n\nSome error occurred while writing file");
+        EXPECT_EQ(talk.console_at_key_wait, talk.console);
+        EXPECT_EQ(talk.key_waits, 1);
+        EXPECT_EQ(talk.status, 1) << command.size();
+    }
 }
 
 // The list ends where reading failed, the file still gets its closing, and the run is reported

@@ -25,10 +25,7 @@ inline std::string differences_from_reference(const std::string &commands,
     const std::string_view before_mark =
         std::string_view(commands).substr(0, commands.find('\x1A'));
     std::size_t unread = 0;
-    const std::string expected = "/*\nNorvane\nBy qortez7\n*/\n#include <stdio.h>\n"
-                                 "#include <conio.h>\n#include <stdlib.h>\nint main()\n{\n" +
-                                 reference_commands(before_mark, unread) +
-                                 "\tprintf(\"\\n\");\n\tgetch();\n}";
+    const std::string expected = expected_program(reference_commands(before_mark, unread));
     std::ifstream file(path, std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), {}};
     std::string differences;

@@ -21,6 +21,13 @@ TEST(Differential, MatchesThePlainReference) {
     const std::size_t common = 14;
     std::mt19937 random(8);
     std::uniform_int_distribution<std::size_t> piece(1, 300), pick(0, std::size(alphabet) - 1);
+    // A run of bytes from 0x80 up as long as can be held, and one byte longer, ending a read.
+    for (const std::size_t run : {longest_held_run, longest_held_run + 1})
+        for (const auto &scan : scan_paths())
+            ASSERT_EQ(differences_from_reference(std::string(run, '\xe9') + "x\n",
+                                                 {path.size() + 1 + run, 1}, path, scan.scan),
+                      "")
+                << scan.name << ", a run of " << run;
     for (int round = 0; round < 3000; ++round) {
         std::string commands;
         // First every short length after every offset, then random lengths, some with a run

@@ -5,17 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 
 namespace {
-
-struct output_file {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("norvane-fuzz-" + std::to_string(getpid()) + ".c"))
-                           .string();
-    ~output_file() { std::filesystem::remove(path); }
-};
 
 command_scanner fuzzed_scan() {
     for (const auto &path : scan_paths())
@@ -34,13 +25,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    static const output_file out;
+    static const temp_dir folder;
+    static const std::string out = folder / "out.c";
     static const command_scanner scan = fuzzed_scan();
     if (size < 3) return 0;
     // The first three bytes choose the sizes of the pieces; the rest follows the name line.
     const std::vector<std::size_t> sizes{data[0] + 1u, data[1] % 8 + 1u, data[2] * 64 + 1u};
     const std::string commands(reinterpret_cast<const char *>(data) + 3, size - 3);
-    const std::string differences = differences_from_reference(commands, sizes, out.path, scan);
+    const std::string differences = differences_from_reference(commands, sizes, out, scan);
     if (!differences.empty()) {
         std::fprintf(stderr, "%s\n", differences.c_str());
         std::abort();

@@ -7,11 +7,6 @@
 
 namespace {
 
-const std::string opening = "/*\nNorvane\nBy qortez7\n*/\n"
-                            "#include <stdio.h>\n#include <conio.h>\n#include <stdlib.h>\n"
-                            "int main()\n{\n";
-const std::string closing = "\tprintf(\"\\n\");\n\tgetch();\n}";
-
 std::string times(int count, const std::string &text) {
     std::string repeated;
     while (count-- > 0)
@@ -20,7 +15,7 @@ std::string times(int count, const std::string &text) {
 }
 
 TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
-    EXPECT_EQ(fixed_text(write_opening) + fixed_text(write_closing), opening + closing);
+    EXPECT_EQ(fixed_text(write_opening) + fixed_text(write_closing), expected_program());
 }
 
 // Each line is one call, its bytes escaped so that the compiled program gets them as typed.
@@ -77,13 +72,22 @@ TEST(SourceLayout, CommandLines) {
          {"\xe9?\\?\xe9?"}},
         // A run too long to hold, whose octal text is written a step at a time.
         {std::string(3000, '\xe9') + "x", {times(3000, "\\351") + "x"}},
+        {std::string(1024, '\xe9') + "x", {std::string(1024, '\xe9') + "x"}},
+        {std::string(1024, '\xe9'), {times(1024, "\\351")}},
+        // The terminator line starting a step, and a pair of '?' across two steps.
+        {std::string(63, 'a') + "\nend\n" + std::string(64, 'x'), {std::string(63, 'a')}},
+        {std::string(63, 'a') + "?"
+                                "?=",
+         {std::string(63, 'a') + "?\\?="}},
     };
     for (const auto &c : cases) {
         std::string expected;
         for (const auto &literal : c.literals)
             expected += "\tsystem(\"" + literal + "\");\n";
         for (const auto &path : scan_paths())
-            EXPECT_EQ(commands_text(c.lines, path.scan), expected) << path.name << ": " << c.lines;
+            for (const std::size_t text_limit : {std::size_t(0), piece_size})
+                EXPECT_EQ(commands_text(c.lines, path.scan, text_limit), expected)
+                    << path.name << ", text limit " << text_limit << ": " << c.lines;
     }
 }
 

@@ -14,13 +14,13 @@ import termios
 import time
 import unittest
 
+import expected
+
 PROGRAM = None
 SCRIPT = b"out.c\necho hi\ncd C:\\temp\nend\n"
 LAST_TEXT = b"Thanks for using this app"
 LFLAGS_OFF_DURING_WAIT = termios.ICANON | termios.ECHO | termios.ISIG
-GENERATED = (b"/*\nNorvane\nBy qortez7\n*/\n#include <stdio.h>\n#include <conio.h>\n"
-             b"#include <stdlib.h>\nint main()\n{\n\tsystem(\"echo hi\");\n"
-             b"\tsystem(\"cd C:\\\\temp\");\n\tprintf(\"\\n\");\n\tgetch();\n}")
+GENERATED = expected.program(b"\tsystem(\"echo hi\");\n\tsystem(\"cd C:\\\\temp\");\n")
 
 
 class Session:
@@ -311,8 +311,9 @@ class WithoutATerminal(unittest.TestCase):
             with open(os.path.join(folder, "out.c"), "rb") as f:
                 self.assertEqual(f.read(), GENERATED)
 
-    @unittest.skipUnless(shutil.which("strace"), "strace is not installed")
     def test_failed_read_ends_the_list_and_is_reported(self):
+        if not shutil.which("strace"):
+            self.fail("strace is not installed (scripts/install-deps.sh installs it)")
         with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
             stdin.write(b"out.c\n" + b"echo line\n" * 100000 + b"end\n")
 

@@ -14,28 +14,18 @@ import tempfile
 import time
 import unittest
 
+import expected
 import wine
 
 ARGS = None
 KEY_TIMEOUT = 10  # a key must end the program within this many seconds
 
-BANNER = (b"\t+----------------------------+\r\n"
-          b"\t|NORVANE                     |\r\n"
-          b"\t|     CODED BY qortez7       |\r\n"
-          b"\t+----------------------------+\r\n"
-          b"\r\nEnter the output file name(with .c extension): ")
-INSTRUCTIONS = (b"\r\nNow start entering DOS commands: \r\n"
-                b"or edit a .bat or .cmd code and copy all the codes then paste it in the window"
-                b"\r\nWhen finished, type 'end' for the end of commands\r\n"
-                b"\r\nStart:\r\n\r\n")
-SUCCESS = (b"\r\n\r\nFile successfully created\r\nNow compile it with any C compiler"
-           b"\r\nThanks for using this app")
+BANNER, INSTRUCTIONS, SUCCESS = (expected.text(name + ".txt", line_end=b"\r\n")
+                                 for name in ("banner", "instructions", "success"))
 OPEN_FAILURE = b"Some error occurred while opening file"
 SCRIPT = b"out.c\r\ncd C:\\temp\r\necho \"hi\"\r\nend\r\nver\r\n"
-PROGRAM = (b"/*\r\nNorvane\r\nBy qortez7\r\n*/\r\n#include <stdio.h>\r\n"
-           b"#include <conio.h>\r\n#include <stdlib.h>\r\nint main()\r\n{\r\n"
-           b"\tsystem(\"cd C:\\\\temp\");\r\n\tsystem(\"echo \\\"hi\\\"\");\r\n"
-           b"\tprintf(\"\\n\");\r\n\tgetch();\r\n}")
+PROGRAM = expected.program(b"\tsystem(\"cd C:\\\\temp\");\n\tsystem(\"echo \\\"hi\\\"\");\n",
+                           line_end=b"\r\n")
 
 
 def convert(folder, script):

@@ -8,11 +8,11 @@ build:
 run: build
 	./build/release/norvane
 
-test: build
-	ctest --preset release
-	@$(MAKE) --no-print-directory test-i686
-	@$(MAKE) --no-print-directory test-windows
-	@scripts/test-dist.sh
+# Installs what the tests need first, where something is missing (as root); ends with one line
+# that totals every suite.
+test:
+	@scripts/install-deps.sh
+	@scripts/run-tests.sh
 
 # Needs g++-multilib, qemu-user-static and libgtest-dev:i386 (scripts/install-deps.sh); skipped
 # without them, unless NORVANE_REQUIRE_I686 is set, as it is in CI.

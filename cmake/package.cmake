@@ -19,10 +19,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "norvane developers <norvane@users.noreply.example>")
+# The project has no mail address, and Debian's packages must name one: one under the reserved
+# domain .invalid says so.
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the norvane project <nobody@norvane.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://norvane.example/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "turn a DOS batch script into a C program of system() calls")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

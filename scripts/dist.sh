@@ -39,7 +39,8 @@ out=$top/build/dist
 rm -rf "$out"
 mkdir -p "$out"
 cp "$work/linux/norvane_${version}_amd64.deb" "$out/"
-sed 's/$/\r/' "$work/src/README.md" >"$work/README.txt"
+# For Notepad: CR LF line ends, and a byte-order mark that tells every version it is UTF-8.
+{ printf '\xef\xbb\xbf'; sed 's/$/\r/' "$work/src/packaging/windows/README.txt"; } >"$work/README.txt"
 for bits in 32 64; do
     scripts/pack.py "$out/norvane-$version-win$bits.zip" \
         norvane.exe="$work/win$bits/norvane.exe" README.txt="$work/README.txt"

@@ -75,7 +75,10 @@ class Packages(unittest.TestCase):
             with zipfile.ZipFile(package(f"norvane-*-win{bits}.zip")) as archive:
                 self.assertEqual(sorted(archive.namelist()), ["README.txt", "norvane.exe"])
                 archive.extractall(folder)
-                self.assertIn(b"\r\n", archive.read("README.txt"))
+                with open(os.path.join(os.path.dirname(__file__), "..", "packaging", "windows",
+                                       "README.txt"), "rb") as readme:
+                    self.assertEqual(archive.read("README.txt"),
+                                     b"\xef\xbb\xbf" + readme.read().replace(b"\n", b"\r\n"))
             exe = os.path.join(folder, "norvane.exe")
             self.assertIn(CALLS, converted(lambda out: wine.run(exe, [], prefix, out, SCRIPT)))
 

@@ -83,19 +83,47 @@ class GeneratedProgram(unittest.TestCase):
     ]
 
     def test_commands_run_in_order_in_c89_and_c99(self):
-        script = b"prog.c\n" + b"".join(cmd + b"\n" for cmd, _ in self.COMMANDS) + b"end\n"
         expected = [line for _, line in self.COMMANDS if line is not None] + ["", ""]
         os.environ["NORVANE_WORD"] = "expanded"
+        for standard in ("c89", "c99"):
+            with self.subTest(standard=standard), tempfile.TemporaryDirectory() as folder:
+                self.assertEqual(self.run_program(folder, [c for c, _ in self.COMMANDS], standard),
+                                 expected)
+
+    def test_what_runs_differently_from_a_batch_file(self):
+        """The README's rules for Windows: each command, and the line its run prints."""
+        rules = [
+            (b'"my tools\\show.exe" "an argument"', None),  # cmd /c drops its outer quotes
+            (b'call "my tools\\show.exe" "an argument"', "an argument"),
+            (b'@"my tools\\show.exe" "an argument"', "an argument"),
+            (b'""my tools\\show.exe" "an argument""', "an argument"),
+            (b"echo 100%% done", "100%% done"),
+            (b"echo cut\0 off", "cut"),
+            # The Windows code page (1252 here) reads the bytes of the first name, and reads the
+            # UTF-8 of the second as two letters a character.
+            (b'echo x> "\xdcn\xefcode 1252.txt"', None),
+            (b'echo x> "\xc3\x9cn\xc3\xafcode utf-8.txt"', None),
+        ]
+        os.environ["LC_ALL"] = "C.UTF-8"  # so that Wine gives file names their letters
         with tempfile.TemporaryDirectory() as folder:
-            self.assertEqual(convert(folder, script)[0], 0)
-            for standard in ("c89", "c99"):
-                with self.subTest(standard=standard):
-                    exe = os.path.join(folder, f"prog-{standard}.exe")
-                    subprocess.run([ARGS.cc, f"-std={standard}", "-o", exe, "prog.c"],
-                                   cwd=folder, check=True)
-                    _, out = wine.run(exe, [], ARGS.prefix, folder)
-                    lines = [line.strip() for line in out.decode("latin-1").split("\r\n")]
-                    self.assertEqual(lines, expected)
+            os.mkdir(os.path.join(folder, "my tools"))
+            with open(os.path.join(folder, "show.c"), "w") as f:
+                f.write('#include <stdio.h>\nint main(int c, char **v) { puts(v[1]); }\n')
+            subprocess.run([ARGS.cc, "-o", "my tools/show.exe", "show.c"], cwd=folder, check=True)
+            self.assertEqual(self.run_program(folder, [c for c, _ in rules], "c99"),
+                             [line for _, line in rules if line is not None] + ["", ""])
+            self.assertLessEqual({"Ünïcode 1252.txt", "ÃœnÃ¯code utf-8.txt"},
+                                 set(os.listdir(folder)))
+
+    def run_program(self, folder, commands, standard):
+        """The lines that the program norvane writes of `commands` prints, compiled in C
+        `standard` and run in `folder`."""
+        script = b"prog.c\n" + b"".join(cmd + b"\n" for cmd in commands) + b"end\n"
+        self.assertEqual(convert(folder, script)[0], 0)
+        exe = os.path.join(folder, f"prog-{standard}.exe")
+        subprocess.run([ARGS.cc, f"-std={standard}", "-o", exe, "prog.c"], cwd=folder, check=True)
+        _, out = wine.run(exe, [], ARGS.prefix, folder)
+        return [line.strip() for line in out.decode("latin-1").split("\r\n")]
 
 
 class KeyWait(unittest.TestCase):

@@ -19,7 +19,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" -ne 0 ]; then
     echo "missing: ${missing[*]}"
-    echo "run as root, then again: sudo $0"
+    echo "to install them, run as root: sudo $0"
     exit 1
 fi
 

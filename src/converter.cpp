@@ -4,7 +4,6 @@
 #include "source_layout.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -1,18 +1,19 @@
 #include "source_layout.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 
-const char header[300] = "/*\nNorvane\nBy qortez7\n*/\n";
-const char incs[200] =
+constexpr std::string_view header = "/*\nNorvane\nBy qortez7\n*/\n";
+constexpr std::string_view incs =
     "#include <stdio.h>\n#include <conio.h>\n#include <stdlib.h>\nint main()\n{\n";
-const char end[50] = "\tgetch();\n}";
+constexpr std::string_view line_feed_call = "\tprintf(\"\\n\");";
+constexpr std::string_view end = "\tgetch();\n}";
 
-char *write_text(char *text, const char *fixed) {
-    const std::size_t size = std::strlen(fixed);
-    std::memcpy(text, fixed, size);
-    return text + size;
+char *write_text(char *text, std::string_view fixed) {
+    std::memcpy(text, fixed.data(), fixed.size());
+    return text + fixed.size();
 }
 
 } // namespace
@@ -22,5 +23,5 @@ char *write_opening(char *text) {
 }
 
 char *write_closing(char *text) {
-    return write_text(write_text(write_text(text, "\tprintf(\"\\n\");"), "\n"), end);
+    return write_text(write_text(write_text(text, line_feed_call), "\n"), end);
 }

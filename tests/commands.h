@@ -32,14 +32,15 @@ inline std::string expected_program(const std::string &calls = "") {
 // The call lines that `scan` writes for `input` (what follows the name line), converted in one
 // piece, the text written out whenever a call passes `text_limit` bytes of it, as the program
 // does at piece_size; at 0 every call stops after its first step. Or what went wrong, where a
-// call wrote more than the room it may take past its text limit.
+// call wrote more than the room it may take past its text limit: the buffer has as much again
+// beyond that room, so that such a call is told here, not by the heap's corruption.
 inline std::string commands_text(std::string_view input, command_scanner scan = write_commands,
                                  std::size_t text_limit = piece_size) {
     std::vector<char> bytes(input.begin(), input.end());
     // What a scan must never take for input: a plain byte, then bytes from 0x80 up.
     bytes.resize(input.size() + input_slack, '\xe9');
     bytes[input.size()] = 'x';
-    std::vector<char> text(text_limit + text_room);
+    std::vector<char> text(text_limit + 2 * text_room);
     command_state state;
     std::string result;
     commands_written step{bytes.data(), text.data(), stop_reason::text_full};

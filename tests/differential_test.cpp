@@ -30,8 +30,8 @@ TEST(Differential, MatchesThePlainReference) {
                 << scan.name << ", a run of " << run;
     for (int round = 0; round < 3000; ++round) {
         std::string commands;
-        // First every short length after every offset, then random lengths, some with a run
-        // of bytes from 0x80 up too long to hold.
+        // First every short length, each after an offset of its own (the round's, modulo 64),
+        // then random lengths, some with a run of bytes from 0x80 up too long to hold.
         const std::size_t length = round < 200 ? round : piece(random) * (round % 10 ? 1 : 20);
         const std::string offset(round % 64, 'o');
         while (commands.size() < length)

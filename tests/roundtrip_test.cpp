@@ -15,13 +15,14 @@ namespace {
 // The stand-in conio.h makes each system() call print its argument and a NUL.
 std::vector<std::string> commands_run_by(const std::vector<std::string> &commands,
                                          const std::string &c_standard,
-                                         const std::string &options = "") {
+                                         const std::string &options = "",
+                                         command_scanner scan = write_commands) {
     temp_dir dir;
     std::string lines;
     for (const auto &cmd : commands)
         lines += cmd + "\n";
     std::ofstream(dir / "prog.c", std::ios::binary)
-        << fixed_text(write_opening) + commands_text(lines) + fixed_text(write_closing);
+        << fixed_text(write_opening) + commands_text(lines, scan) + fixed_text(write_closing);
     const std::string compile = std::string(HOST_CC) + " -std=" + c_standard + " " + options +
                                 " -Wall -Werror -Wno-return-type -I" CONIO_STUB_DIR " -o " +
                                 dir / "prog" + " " + dir / "prog.c";
@@ -98,8 +99,12 @@ TEST(RoundTrip, RandomBytes) {
         while (!cmd.empty() && cmd.back() == '\r') // the end of a line, not part of the command
             cmd.pop_back();
     }
-    for (const char *standard : standards)
-        expect_same_commands(commands_run_by(commands, standard), commands, standard);
+    for (const auto &path : scan_paths())
+        for (const char *standard : standards) {
+            SCOPED_TRACE(path.name);
+            expect_same_commands(commands_run_by(commands, standard, "", path.scan), commands,
+                                 standard);
+        }
 }
 
 // A compiler that reads its source in a double-byte code page takes a byte from 0x81 up and

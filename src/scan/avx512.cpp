@@ -1,7 +1,9 @@
-// Classification with AVX-512 (BW, VBMI and VBMI2) and BMI2, where the processor has them: one
-// comparison a mask for all 64 bytes. The fast step escapes the whole step at once, by expanding
-// its bytes into their text, and then visits only its line ends.
+// Classification with AVX-512 (F, BW, VBMI and VBMI2), BMI and BMI2, where the processor has
+// them: one comparison a mask for all 64 bytes. The fast step escapes the whole step at once, by
+// expanding its bytes into their text, and then visits only its line ends.
 #if defined(__x86_64__)
+#include "scan/escapes.h"
+#include "scan/lines.h"
 #include "scan/paths.h"
 
 #include <algorithm>
@@ -104,32 +106,32 @@ void store(char *text, __m512i bytes) {
 
 // The fast step by line ends: the step is escaped as a whole, then written piece by piece, a
 // line break at each line end.
-step_end fast_step_by_line_ends(scan &s, const byte_masks &m) {
-    const std::uint64_t escaped = m.quoted | s.second_questions(m);
+step_end fast_step_by_line_ends(cursor &c, const byte_masks &m) {
+    const std::uint64_t escaped = m.quoted | c.second_questions(m);
     const auto [line_end_bits, crlf] = line_ends(m);
     if (!line_end_bits) { // most steps of long lines: both halves go out as they are
         const int first_size = 32 + int(_mm_popcnt_u64(escaped & 0xFFFFFFFF));
-        store(s.text, expand_half(s.p, escaped & 0xFFFFFFFF));
-        store(s.text + first_size, expand_half(s.p + 32, escaped >> 32));
-        s.text += 64 + _mm_popcnt_u64(escaped);
-        s.p += 64;
+        store(c.text, expand_half(c.p, escaped & 0xFFFFFFFF));
+        store(c.text + first_size, expand_half(c.p + 32, escaped >> 32));
+        c.text += 64 + _mm_popcnt_u64(escaped);
+        c.p += 64;
         return {};
     }
-    if (step_has_end_line(s.p, m.line_feed)) return general_step(s, m);
-    const escaped_step step = escape_step(s.p, escaped);
+    if (step_has_end_line(c.p, m.line_feed)) return general_step(c, m);
+    const escaped_step step = escape_step(c.p, escaped);
     int start = 0; // of the text not written yet
     for (std::uint64_t left = line_end_bits; left; left &= left - 1) {
         const unsigned at = unsigned(lowest_bit(left));
         const int end = int(at + _mm_popcnt_u64(_bzhi_u64(escaped, at)));
-        store(s.text, step.from(start));
-        if (__builtin_expect(end - start > 64, 0)) store(s.text + 64, step.from(start + 64));
-        s.text = write_mark(s.text + (end - start), '\n');
+        store(c.text, step.from(start));
+        if (__builtin_expect(end - start > 64, 0)) store(c.text + 64, step.from(start + 64));
+        c.text = write_mark(c.text + (end - start), '\n');
         start = end + 1 + int(crlf >> at & 1);
     }
-    store(s.text, step.from(start));
-    store(s.text + 64, step.from(start + 64));
-    s.text += step.size - start;
-    s.p += 64;
+    store(c.text, step.from(start));
+    store(c.text + 64, step.from(start + 64));
+    c.text += step.size - start;
+    c.p += 64;
     return {};
 }
 
@@ -148,8 +150,10 @@ commands_written write_commands(command_state &state, const char *from, const ch
 
 bool runs_here() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
-           __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
+    // Every extension that the code above is built for.
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
            __builtin_cpu_supports("popcnt");
 }
 

@@ -14,7 +14,7 @@ commands_written write_commands(command_state &state, const char *from, const ch
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// SSE2, which every 64-bit x86 processor has, where the processor has it.
+// SSE2: every 64-bit x86 processor has it, and a 32-bit one may not, which runs_here() asks.
 namespace scan_sse2 {
 commands_written write_commands(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit);
@@ -23,7 +23,7 @@ bool runs_here();
 #endif
 
 #if defined(__x86_64__)
-// AVX-512 (BW, VBMI and VBMI2) with BMI2, where the processor has them.
+// AVX-512 (F, BW, VBMI and VBMI2) with BMI and BMI2, where the processor has them.
 namespace scan_avx512 {
 commands_written write_commands(command_state &state, const char *from, const char *to,
                                 input_end then, char *text, const char *text_limit);

@@ -1,5 +1,7 @@
 // Classification a byte at a time through one table: the way for processors without SSE2 (some
 // that run the 32-bit Windows program) and for other architectures, and the plainest of all.
+#include "scan/escapes.h"
+#include "scan/lines.h"
 #include "scan/paths.h"
 
 #include <algorithm>
@@ -11,7 +13,7 @@ namespace {
 
 #include "scan/steps.h"
 
-// Each byte is of one class at most, and most are of none.
+// The class of each byte; most are plain.
 enum byte_class : unsigned char {
     plain,
     line_feed,

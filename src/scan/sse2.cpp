@@ -1,6 +1,8 @@
 // Classification with SSE2, which every 64-bit x86 processor has, and so do all but the oldest
 // that run the 32-bit Windows program: 32-bit builds take it where the processor says so.
 #if defined(__x86_64__) || defined(__i386__)
+#include "scan/escapes.h"
+#include "scan/lines.h"
 #include "scan/paths.h"
 
 #include <algorithm>

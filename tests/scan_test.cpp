@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 namespace {
 
@@ -14,12 +18,8 @@ std::string times(int count, const std::string &text) {
     return repeated;
 }
 
-TEST(SourceLayout, ProgramWithoutCommandsIsOpeningThenClosing) {
-    EXPECT_EQ(fixed_text(write_opening) + fixed_text(write_closing), expected_program());
-}
-
 // Each line is one call, its bytes escaped so that the compiled program gets them as typed.
-TEST(SourceLayout, CommandLines) {
+TEST(Scan, CommandLines) {
     struct {
         std::string lines;
         std::vector<std::string> literals;
@@ -79,6 +79,14 @@ TEST(SourceLayout, CommandLines) {
         {std::string(63, 'a') + "?"
                                 "?=",
          {std::string(63, 'a') + "?\\?="}},
+        // The edges of each class of bytes, each between a backslash and a quote.
+        {std::string("\\\0\"\\\x08\"\\\t\"\\\n\"\\\r\"\\\x1a\"\\\x1f\"\\ \"\\~\"\\\x7f\"\\"
+                     "\x80\"\\\xff\"",
+                     36),
+         {R"(\\\000\"\\\010\"\\)"
+          "\t"
+          R"(\"\\)",
+          R"(\"\\\015\"\\\032\"\\\037\"\\ \"\\~\"\\\177\"\\\200\"\\\377\")"}},
     };
     for (const auto &c : cases) {
         std::string expected;
@@ -89,6 +97,21 @@ TEST(SourceLayout, CommandLines) {
                 EXPECT_EQ(commands_text(c.lines, path.scan, text_limit), expected)
                     << path.name << ", text limit " << text_limit << ": " << c.lines;
     }
+}
+
+// A check of the processor that never picks SSE2 would change no byte written: the processor is
+// asked here by itself.
+TEST(Scan, EveryProcessorWithSse2ScansWithIt) {
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned eax, ebx, ecx, edx;
+    const bool has_sse2 = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (edx & bit_SSE2);
+    const auto paths = scan_paths();
+    EXPECT_EQ(std::count_if(paths.begin(), paths.end(),
+                            [](const auto &path) { return std::string(path.name) == "sse2"; }),
+              has_sse2 ? 1 : 0);
+#else
+    GTEST_SKIP() << "no SSE2 on this architecture";
+#endif
 }
 
 } // namespace

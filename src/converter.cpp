@@ -1,9 +1,7 @@
 #include "converter.h"
 
-#include "platform.h"
 #include "source_layout.h"
 
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,18 +26,10 @@ const char write_failure[] = "\n\nSome error occurred while writing file";
 const char read_failure[] = "\n\nSome error occurred while reading commands";
 
 // The input buffer: room for the bytes held from one block to the next, then a block, and the
-// bytes the scanner may read past its input. The block starts a page: a read measured on its
-// own lands up to three times slower a few bytes past a page boundary. End to end no difference
-// showed, but the alignment costs nothing.
-constexpr std::size_t page_size = 4096;
-constexpr std::size_t held_room = page_size;
+// bytes the scanner may read past its input. The held bytes are moved to right before the block.
+constexpr std::size_t held_room = 4096;
 static_assert(held_room > longest_held_run + 4, "room for every byte held");
 constexpr std::size_t input_capacity = held_room + block_size + input_slack;
-
-char *page_aligned_block(std::vector<char> &buffer) {
-    const auto room_end = reinterpret_cast<std::uintptr_t>(buffer.data() + held_room);
-    return buffer.data() + (page_size - room_end % page_size) % page_size + held_room;
-}
 
 // The name line, read from the front of the input buffer: the bytes read but not taken yet are
 // [next, end).
@@ -65,7 +55,7 @@ bool is_space(int c) {
 // The file name: the first word of the input, after any white space. An editor may have put a
 // UTF-8 byte-order mark before it, at the very start of the input, which is no part of the
 // name. Reading stops past the longest name a file can have, as on `norvane < /dev/zero`.
-std::string read_name(name_line &line) {
+std::string read_name(name_line &line, std::size_t path_limit) {
     const std::string byte_order_mark = "\xEF\xBB\xBF";
     std::string name;
     for (const char b : byte_order_mark) {
@@ -96,7 +86,7 @@ void drop_rest(name_line &line) {
 // starting with what the name line's last read brought after it. Only the few bytes whose text
 // depends on input not read yet are held from one block to the next, so memory stays the same
 // for any input. A failed read ends the list as the end of input does, and returns false. The
-// input after the terminator, or from a DOS end-of-file mark on, is given back.
+// input after the terminator, or from a DOS end-of-file mark on, is left unread.
 bool convert_commands(command_scanner scan, name_line &rest, generated_file &file) {
     command_input &input = rest.input;
     char *const block = rest.bytes; // every read goes here; the held bytes stand right before it
@@ -115,10 +105,7 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
             file.write_up_to(step.text_end);
         }
         if (step.reason == stop_reason::terminator || then != input_end::more) {
-            if (step.reason == stop_reason::terminator)
-                input.give_back(std::size_t(to - step.next));
-            else if (input.read_past_mark)
-                input.give_back(0); // what give_back adds: the bytes from the mark on
+            input.leave_unread(std::size_t(to - step.next));
             return !input.failed;
         }
         held = std::size_t(to - step.next);
@@ -132,25 +119,29 @@ bool convert_commands(command_scanner scan, name_line &rest, generated_file &fil
 int run_conversion(const dialogue_io &io) {
     // Both buffers are allocated first: running out of memory creates no file. What one call of
     // the scan writes past a piece fits after it, and so do the opening and the closing.
-    std::vector<char> buffer(input_capacity + page_size);
+    std::vector<char> buffer(input_capacity);
     generated_file file(text_room);
     command_input input{io.input};
-    name_line line{page_aligned_block(buffer), input};
+    name_line line{buffer.data() + held_room, input};
 
     io.show(banner);
     io.show(name_prompt);
-    const std::string filename = read_name(line);
+    const std::string filename = read_name(line, io.path_limit);
     // Input ended before a name, or failed within it, where the part read is not the name typed:
     // there is nothing to create.
-    if (filename.empty() || input.failed) return 1;
+    if (filename.empty() || input.failed) {
+        input.leave_unread(line.end - line.next);
+        return 1;
+    }
 
     // A name no file can have, or a file a standard stream is open on: the script being read,
     // which writing would destroy, or where the console text goes, which would mix with the
     // program.
-    const bool can_write = filename.size() <= path_limit &&
+    const bool can_write = filename.size() <= io.path_limit &&
                            filename.find('\0') == std::string::npos &&
                            !io.is_standard_stream(filename.c_str());
     if (!can_write || !file.open(filename.c_str())) {
+        input.leave_unread(line.end - line.next);
         io.show(open_failure);
         io.wait_for_key();
         return 1;

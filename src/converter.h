@@ -4,6 +4,7 @@
 #include "scan/commands.h"
 #include "streams.h"
 
+#include <cstddef>
 #include <functional>
 #include <string_view>
 
@@ -17,6 +18,8 @@ struct dialogue_io {
     std::function<void()> wait_for_key;
     // Whether `name` is that of a file a standard stream is open on.
     std::function<bool(const char *name)> is_standard_stream;
+    // The longest file name the system takes, in bytes.
+    std::size_t path_limit;
     // How the command lines are scanned: the fastest way this processor has, unless a test picks.
     command_scanner scan = write_commands;
 };

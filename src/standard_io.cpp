@@ -15,5 +15,6 @@ dialogue_io standard_io() {
     };
     io.wait_for_key = console_wait_for_key;
     io.is_standard_stream = is_standard_stream;
+    io.path_limit = path_limit;
     return io;
 }

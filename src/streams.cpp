@@ -17,8 +17,8 @@ std::size_t command_input::read(char *bytes) {
     return std::size_t(mark - bytes);
 }
 
-void command_input::give_back(std::size_t count) {
-    source.give_back(count + read_past_mark);
+void command_input::leave_unread(std::size_t untaken) {
+    if (untaken + read_past_mark > 0) source.give_back(untaken + read_past_mark);
 }
 
 // Zeroed, as the input buffer is, so that its pages are taken at the start: memory is then the

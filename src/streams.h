@@ -33,16 +33,15 @@ struct command_input {
 
     // Reads into `bytes`, `block_size` at most; 0 once the input has ended.
     std::size_t read(char *bytes);
-    // Gives back the last `count` bytes read, and any read past the end-of-file mark, where the
-    // source can.
-    void give_back(std::size_t count);
+    // Where the dialogue stops reading: leaves to whoever reads on, where the source can take
+    // them back, the last `untaken` bytes read and every byte read from the end-of-file mark on.
+    void leave_unread(std::size_t untaken);
 };
 
 // The generated file. Its text is gathered in a buffer and written in whole pieces, so that
 // every write but the last ends at a multiple of piece_size in the file, which the system
-// writes fastest. Nothing counts the file's size: nothing needs it, so a file of any size, past
-// what 32 bits count, takes no care. The buffer is allocated before the file is created, so that
-// running out of memory leaves no file behind.
+// writes fastest. The buffer is allocated before the file is created, so that running out of
+// memory leaves no file behind.
 class generated_file {
   public:
     // `room` is the most text that may be added past a whole piece.

@@ -50,6 +50,7 @@ inline void converse(scripted_input &input, conversation &talk,
         talk.console_at_key_wait = talk.console;
     };
     io.is_standard_stream = [](const char *) { return false; };
+    io.path_limit = 4096;
     io.scan = scan;
     talk.status = run_conversion(io);
 }

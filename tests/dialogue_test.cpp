@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -140,15 +141,24 @@ TEST(Dialogue, ExistingFileIsEmptiedAndRewritten) {
     EXPECT_EQ(read_file(dir / "out.c"), program({}));
 }
 
-// A name cut short by a failed read is not the name typed.
+// A name cut short by a failed read is not the name typed. Input that ends at a DOS end-of-file
+// mark is left unread from the mark on.
 TEST(Dialogue, InputEndingBeforeANameCreatesNothing) {
     temp_dir dir;
-    for (const auto &[input, then_fails] :
-         {std::pair{std::string(), false}, {"\n \n\t", false}, {dir / "abc", true}}) {
-        const conversation talk = converse(input, then_fails);
+    const std::string after_mark = std::string("\x1a") += dir / "m.c" + "\necho\nend\n";
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {"", false, ""},
+        {"\n \n\t", false, ""},
+        {dir / "abc", true, ""},
+        {" \n" + after_mark, false, after_mark},
+    };
+    for (const auto &[input, then_fails, unread_after] : cases) {
+        std::string unread;
+        const conversation talk = converse(input, then_fails, &unread);
         EXPECT_EQ(talk.console, banner);
         EXPECT_EQ(talk.status, 1);
         EXPECT_EQ(talk.key_waits, 0);
+        EXPECT_EQ(unread, unread_after);
         EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
     }
 }
@@ -163,16 +173,18 @@ TEST(Dialogue, FileThatCannotBeOpenedEndsTheRun) {
 }
 
 // Also where the program is one whole piece: the write that fails is the last with any text.
+// Where reading failed too, the file not written is what the user is told of.
 TEST(Dialogue, WriteFailureIsNotReportedAsSuccess) {
-    for (const std::string &command :
-         {std::string("echo"), std::string(piece_size - program({""}).size(), 'x')}) {
-        const conversation talk = converse("/dev/full\n" + command + "\nend\n");
-        EXPECT_EQ(talk.console,
-                  banner + instructions + "\n\nSome error occurred while writing file");
-        EXPECT_EQ(talk.console_at_key_wait, talk.console);
-        EXPECT_EQ(talk.key_waits, 1);
-        EXPECT_EQ(talk.status, 1) << command.size();
-    }
+    for (const auto &[lines, then_fails] : {std::pair{"\nend\n", false}, {"\necho", true}})
+        for (const std::string &command :
+             {std::string("echo"), std::string(piece_size - program({""}).size(), 'x')}) {
+            const conversation talk = converse("/dev/full\n" + command + lines, then_fails);
+            EXPECT_EQ(talk.console,
+                      banner + instructions + "\n\nSome error occurred while writing file");
+            EXPECT_EQ(talk.console_at_key_wait, talk.console);
+            EXPECT_EQ(talk.key_waits, 1);
+            EXPECT_EQ(talk.status, 1) << command.size();
+        }
 }
 
 // The list ends where reading failed, the file still gets its closing, and the run is reported

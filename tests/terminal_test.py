@@ -284,10 +284,12 @@ class WithoutATerminal(unittest.TestCase):
         self.assertTrue(done.stdout.endswith(b"Some error occurred while opening file"))
 
     def test_input_after_the_terminator_is_left_to_the_next_reader(self):
-        # The terminator, or a DOS end-of-file mark past the first block of input.
+        # The terminator, or a DOS end-of-file mark past the first block of input or before the
+        # name.
         lines = b"echo line\n" * 20000
         for script, rest in ((SCRIPT + b"rest\n", b"rest\n"),
-                             (b"out.c\necho a\n\x1a" + lines, b"\x1a" + lines)):
+                             (b"out.c\necho a\n\x1a" + lines, b"\x1a" + lines),
+                             (b"\x1am.c\necho\nend\n", b"\x1am.c\necho\nend\n")):
             with tempfile.TemporaryDirectory() as folder, open(f"{folder}/in.bat", "w+b") as stdin:
                 stdin.write(script)
                 stdin.seek(0)

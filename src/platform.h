@@ -5,15 +5,16 @@
 #include <cstddef>
 
 // Takes the console's settings as the program finds them at start-up, before another program
-// of a pipeline that waits on the same console may have changed them: where the key wait finds
-// that program's key mode, it puts these back.
+// started beside it that waits on the same console may have changed them: where the key wait
+// finds that program's key mode, it puts these back.
 void take_console_mode();
 
 // Waits for one key press on the console keyboard, without echo and without Enter, even when
 // standard input is redirected. Returns at once where there is nobody at a console to press one:
-// no console at all, or (on POSIX) a process in the background of its terminal. On POSIX the
-// line is then ended on the terminal where standard output is that terminal, so that the
-// shell's prompt starts on a line of its own, as it does after a Windows console program.
+// no console at all, or (on POSIX) a process in the background of its terminal, or one whose
+// standard output is a pipe or a socket, whose reader is the program the user looks at. On
+// POSIX the line is then ended on the terminal where standard output is that terminal, so that
+// the shell's prompt starts on a line of its own, as it does after a Windows console program.
 void console_wait_for_key();
 
 // One read of standard input: the number of bytes read into `buffer`, 0 at the end of input,

@@ -1,4 +1,6 @@
-// POSIX: the key wait reads one key from the controlling terminal in non-canonical mode.
+// POSIX: the key wait on the controlling terminal in non-canonical mode, with the signals that
+// may end or stop the program meanwhile; reading standard input and giving back what was not
+// taken; the file names that a standard stream is open on; the standard streams at start-up.
 #include "platform.h"
 
 #include <algorithm>
@@ -135,11 +137,12 @@ termios key_mode_from(termios mode) {
     return mode;
 }
 
-// Another program waiting on the same terminal (the other side of a pipeline) puts back its mode
-// when its key comes, while this one still waits, which would then take no key before Enter.
-// That mode, with line editing, is the one that program found at its start, when this one may
-// have found the other's key mode instead: it is the mode to put back, and the key mode is taken
-// again. A mode without line editing is that of a program still at work (a pager), left to it.
+// Another program waiting on the same terminal (started beside this one, as `a & b` in a script
+// starts them) puts back its mode when its key comes, while this one still waits, which would
+// then take no key before Enter. That mode, with line editing, is the one that program found at
+// its start, when this one may have found the other's key mode instead: it is the mode to put
+// back, and the key mode is taken again. A mode without line editing is that of a program still
+// at work (a pager), left to it.
 void take_key_mode_back_from_neighbour() {
     termios now;
     if (tcgetattr(tty_fd, &now) != 0 || !(now.c_lflag & ICANON)) return;
@@ -181,9 +184,9 @@ void wait_on_terminal() {
     termios found;
     if (!in_foreground() || tcgetattr(tty_fd, &found) != 0) return;
     // The mode found is put back, but where it is the key mode of another program like this one
-    // waiting on the same terminal (the other side of a pipeline): then the mode at start-up is.
-    // A mode of its own that a program still at work has set (a pager) is that program's, which
-    // puts back its own when it ends.
+    // waiting on the same terminal, or left behind by one (killed by SIGKILL): then the mode at
+    // start-up is. A mode of its own that a program still at work has set (a pager) is that
+    // program's, which puts back its own when it ends.
     saved_mode =
         mode_taken && same_mode(found, key_mode_from(mode_at_start)) ? mode_at_start : found;
     key_mode = key_mode_from(saved_mode);
@@ -202,9 +205,18 @@ void wait_on_terminal() {
     release_signals();
 }
 
+// Whether standard output is a pipe or a socket. Whoever reads it shows the texts (a pager, or
+// another program waiting on the terminal) and is the program the user looks at: a key wait
+// here serves nobody, and would fight it for the terminal's mode, which both put back.
+bool output_is_read_by_a_program() {
+    struct stat out;
+    return fstat(STDOUT_FILENO, &out) == 0 && (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode));
+}
+
 } // namespace
 
 void take_console_mode() {
+    if (output_is_read_by_a_program()) return;
     // The terminal itself, not standard input, which may be a redirected script.
     tty_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     // A job started in the background finds the mode the shell edits its command line in; it

@@ -114,12 +114,16 @@ class OnATerminal(unittest.TestCase):
         return s
 
     def test_redirected_input_still_waits_for_one_unechoed_key(self):
-        # Ctrl-C and Ctrl-Z are keys too; an arrow, F5 and a letter in UTF-8 send several bytes.
-        for key in (b"x", b"\x03", b"\x1a", b"\x1b[A", b"\x1b[15~", "é".encode()):
+        # Ctrl-C and Ctrl-Z are keys too; an arrow, F5 and a letter in UTF-8 send several bytes,
+        # over a slow line in two pieces.
+        for key in ([b"x"], [b"\x03"], [b"\x1a"], [b"\x1b[A"], [b"\x1b[15~"], ["é".encode()],
+                    [b"\x1b[", b"A"]):
             with self.subTest(key=key):
                 s = self.session(SCRIPT)
                 s.expect_waiting_for_key()
-                s.type(key)
+                for piece in key:
+                    s.type(piece)
+                    time.sleep(0.02)
                 s.expect_exit(0)
                 self.assertEqual(s.left_for_the_shell(), b"")
                 s.drain()
@@ -147,6 +151,13 @@ class OnATerminal(unittest.TestCase):
                 s.expect_waiting_for_key()
                 s.process.send_signal(sig)
                 s.expect_exit(-sig)
+        with self.subTest("a hang-up ignored from the start, as under nohup"):
+            s = self.session(SCRIPT, [sys.executable, "-c", IGNORING_HANGUPS])
+            s.expect_waiting_for_key()
+            s.process.send_signal(signal.SIGHUP)
+            s.expect_waiting_for_key()
+            s.type(b"k")
+            s.expect_exit(0)
 
     def test_stop_and_continue_during_the_wait(self):
         s = self.session(SCRIPT, [sys.executable, "-c", FOREGROUND_JOB])
@@ -161,10 +172,35 @@ class OnATerminal(unittest.TestCase):
         s.type(b"k")
         s.expect_exit(0)
 
-    def test_two_programs_of_a_pipeline_wait_on_one_terminal(self):
-        # The first writes its texts to the second, which reads a script of its own; each takes
-        # one of two keys, whichever waits longer, and the terminal ends as it began.
-        s = self.session(SCRIPT, ["sh", "-c", 'printf "b.c\\nend\\n" >b.bat; "$0" | "$0" <b.bat'])
+    def test_output_read_by_a_program_is_left_to_it(self):
+        # A pager, or another norvane, reading the texts has the terminal to itself: the program
+        # neither waits nor changes the terminal's mode. Only the last of a pipeline waits.
+        for pipeline, keys in (('"$0" | cat', b""),
+                               ('printf "b.c\\nend\\n" >b.bat; "$0" | "$0" <b.bat', b"x")):
+            with self.subTest(pipeline):
+                s = self.session(SCRIPT, ["sh", "-c", pipeline])
+                if keys:
+                    s.expect_waiting_for_key()
+                    s.type(keys)
+                s.expect_exit(0)
+                self.assertEqual(s.left_for_the_shell(), b"")
+                s.drain()
+                # The line is ended only after a key.
+                self.assertTrue(s.transcript.endswith(LAST_TEXT + (b"\r\n" if keys else b"")),
+                                s.transcript)
+
+    def test_mode_at_start_is_put_back_over_a_key_mode_left_behind(self):
+        s = self.session(SCRIPT, [sys.executable, "-c", NEIGHBOUR_KILLED])
+        s.read_until(b"the later one waits")
+        s.expect_waiting_for_key()
+        s.type(b"k")
+        s.expect_exit(0)
+
+    def test_two_programs_side_by_side_wait_on_one_terminal(self):
+        # As a script starts them with `a & b`: both in the terminal's foreground. Each takes one
+        # of two keys, whichever waits longer, and the terminal ends as it began.
+        s = self.session(SCRIPT, ["sh", "-c",
+                                  'printf "b.c\\nend\\n" >b.bat; "$0" <b.bat >/dev/null & "$0"; wait'])
         s.expect_waiting_for_key()
         for key in (b"x", b"y"):
             s.type(key)
@@ -184,6 +220,42 @@ class OnATerminal(unittest.TestCase):
         s.drain()
         self.assertTrue(s.transcript.endswith(LAST_TEXT), s.transcript)
         self.assertTrue(s.file("out.c").endswith(b"\tgetch();\n}"))
+
+
+# Runs the program with hang-ups ignored, as nohup does.
+IGNORING_HANGUPS = """
+import os, signal, sys
+signal.signal(signal.SIGHUP, signal.SIG_IGN)
+os.execv(sys.argv[1], sys.argv[1:])
+"""
+
+
+# Two programs waiting on one terminal, the later one started first: it takes the terminal's
+# mode at its start, before the first sets its key mode and is killed with SIGKILL, which leaves
+# that mode behind. Says when the later one waits, and ends with its exit status.
+NEIGHBOUR_KILLED = """
+import os, subprocess, sys, termios, time
+def wait_for(test):
+    while not test():
+        time.sleep(0.01)
+def shown(text):
+    with open("later.txt", "rb") as f:
+        return text in f.read()
+tty = os.open("/dev/tty", os.O_RDWR)
+start = termios.tcgetattr(tty)
+with open("later.txt", "wb") as out:
+    later = subprocess.Popen(sys.argv[1:], stdin=subprocess.PIPE, stdout=out)
+wait_for(lambda: shown(b"extension): "))
+first = subprocess.Popen(sys.argv[1:])
+wait_for(lambda: termios.tcgetattr(tty) != start)
+first.kill()
+first.wait()
+later.stdin.write(b"later.c\\nend\\n")
+later.stdin.close()
+wait_for(lambda: shown(b"Thanks for using this app"))
+print("the later one waits", flush=True)
+sys.exit(later.wait())
+"""
 
 
 # Starts the program in the background of its terminal, and ends with its exit status.

@@ -32,7 +32,8 @@ fuzz:
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 bench: build
-	python3 bench/bench.py build/release/norvane build/release/scan_path build/bench
+	python3 bench/bench.py build/release/norvane build/release/scan_path build/release/scan_time \
+	    build/bench
 
 windows:
 	@cmake --preset windows-x86 >/dev/null

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the Windows program: its .exe file as built, and its behaviour under Wine.
 
-Usage: windows_test.py --exe EXE --machine i686|x86_64 --objdump OBJDUMP --icon ICON
-                       --cc C_COMPILER --console-host CONSOLE_HOST --prefix WINEPREFIX [TESTS...]
-Executable needs no Wine; Dialogue, GeneratedProgram and KeyWait run under it.
+Usage: windows_test.py --exe EXE --check CHECK_EXE --machine i686|x86_64 --objdump OBJDUMP
+                       --icon ICON --cc C_COMPILER --console-host CONSOLE_HOST
+                       --prefix WINEPREFIX [TESTS...]
+Executable needs no Wine; Dialogue, GeneratedProgram, KeyWait and CheckedScripts run under it.
 """
 import argparse
 import os
@@ -116,14 +117,65 @@ class GeneratedProgram(unittest.TestCase):
                                  set(os.listdir(folder)))
 
     def run_program(self, folder, commands, standard):
-        """The lines that the program norvane writes of `commands` prints, compiled in C
-        `standard` and run in `folder`."""
-        script = b"prog.c\n" + b"".join(cmd + b"\n" for cmd in commands) + b"end\n"
-        self.assertEqual(convert(folder, script)[0], 0)
-        exe = os.path.join(folder, f"prog-{standard}.exe")
-        subprocess.run([ARGS.cc, f"-std={standard}", "-o", exe, "prog.c"], cwd=folder, check=True)
-        _, out = wine.run(exe, [], ARGS.prefix, folder)
-        return [line.strip() for line in out.decode("latin-1").split("\r\n")]
+        return program_output(self, folder, commands, standard)
+
+
+def program_output(test, folder, commands, standard):
+    """The lines that the program norvane writes of `commands` prints, compiled in C `standard`
+    and run in `folder`."""
+    script = b"prog.c\n" + b"".join(cmd + b"\n" for cmd in commands) + b"end\n"
+    test.assertEqual(convert(folder, script)[0], 0)
+    exe = os.path.join(folder, f"prog-{standard}.exe")
+    subprocess.run([ARGS.cc, f"-std={standard}", "-o", exe, "prog.c"], cwd=folder, check=True)
+    _, out = wine.run(exe, [], ARGS.prefix, folder)
+    return [line.strip() for line in out.decode("latin-1").split("\r\n")]
+
+
+class CheckedScripts(unittest.TestCase):
+    """What norvane-check names is real: for each rule that changes what a line does, a script
+    run as a batch file by Wine's cmd.exe prints something else than the program norvane makes
+    of it, and norvane-check names that rule in it; a script it finds nothing in prints the
+    same both ways."""
+    SCRIPTS = [  # the rule, the script's lines
+        ("block", [b"if exist nofile (", b"echo inside", b")"]),
+        ("variable", [b"set X=1", b"echo A[%X%]"]),
+        ("folder", [b"cd \\", b"cd"]),
+        ("loop-variable", [b"for %%f in (a b) do echo B%%f"]),
+        ("percent", [b"echo 100%% done"]),
+        ("arguments", [b"echo [%1][%~dp0]"]),
+        ("errorlevel", [b"cmd /c exit 3", b"if errorlevel 1 echo seen"]),
+        ("exit", [b"exit", b"echo after"]),
+        ("label", [b"goto done", b"echo skipped", b":done"]),
+        ("quotes", [b'"cmd" /c "echo a b"']),
+        ("delayed", [b"setlocal enabledelayedexpansion", b"set X=1& echo [!X!]"]),
+        (None, [b"echo hello", b"cd \\ && cd"]),
+    ]
+
+    def test_each_rule_changes_what_the_program_prints(self):
+        with tempfile.TemporaryDirectory() as folder:
+            names = []
+            for i, (rule, lines) in enumerate(self.SCRIPTS):
+                names.append(f"{rule or 'clean'}-{i}.bat")
+                with open(os.path.join(folder, names[-1]), "wb") as f:
+                    f.write(b"".join(line + b"\r\n" for line in lines))
+            _, report = wine.run(ARGS.check, names, ARGS.prefix, folder)
+            cmd = os.path.join(ARGS.prefix, "drive_c", "windows", "system32", "cmd.exe")
+            for name, (rule, lines) in zip(names, self.SCRIPTS):
+                with self.subTest(rule or "no findings"):
+                    named = {line.rsplit(b"[", 1)[-1].rstrip(b"]\r").decode()
+                             for line in report.splitlines() if line.startswith(name.encode())}
+                    self.assertEqual(rule in named if rule else named, True if rule else set())
+                    _, out = wine.run(cmd, ["/q", "/c", name], ARGS.prefix, folder)
+                    as_batch = [line.strip() for line in out.decode("latin-1").split("\r\n")]
+                    converted = program_output(self, folder, lines, "c99")
+                    while as_batch and not as_batch[-1]:
+                        as_batch.pop()
+                    while converted and not converted[-1]:
+                        converted.pop()
+                    if rule:
+                        self.assertNotEqual(as_batch, converted)
+                    else:
+                        self.assertEqual(as_batch, converted)
 
 
 class KeyWait(unittest.TestCase):
@@ -237,7 +289,7 @@ class Executable(unittest.TestCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(usage=__doc__)
-    for option in ("exe", "machine", "objdump", "icon", "cc", "console-host", "prefix"):
+    for option in ("exe", "check", "machine", "objdump", "icon", "cc", "console-host", "prefix"):
         parser.add_argument("--" + option, required=True)
     ARGS, tests = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *tests])

@@ -1,0 +1,9 @@
+#include "check/byte_input.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+std::FILE *standard_input_as_bytes() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    return stdin;
+}

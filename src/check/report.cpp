@@ -1,0 +1,119 @@
+#include "check/report.h"
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+// The length of the UTF-8 sequence at `text`, or 0 where it is none.
+std::size_t utf8_length(std::string_view text) {
+    const auto b = static_cast<unsigned char>(text[0]);
+    const std::size_t size = b < 0x80                ? 1
+                             : b >= 0xC2 && b < 0xE0 ? 2
+                             : b >= 0xE0 && b < 0xF0 ? 3
+                             : b >= 0xF0 && b < 0xF5 ? 4
+                                                     : 0;
+    if (size == 0 || size > text.size()) return 0;
+    for (std::size_t i = 1; i < size; ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+    const auto second = static_cast<unsigned char>(text[1]);
+    if ((b == 0xE0 && second < 0xA0) || (b == 0xED && second >= 0xA0) ||
+        (b == 0xF0 && second < 0x90) || (b == 0xF4 && second >= 0x90))
+        return 0; // too long a form, a surrogate, past U+10FFFF
+    return size;
+}
+
+// A file name as a line of findings shows it: control bytes, which would break the line or
+// move the terminal, as \xNN.
+void append_name(std::string &out, std::string_view name) {
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", b);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+}
+
+void append_number(std::string &out, std::uint64_t n) {
+    char digits[24];
+    std::size_t at = sizeof digits;
+    do {
+        digits[--at] = char('0' + n % 10);
+        n /= 10;
+    } while (n);
+    out.append(digits + at, sizeof digits - at);
+}
+
+} // namespace
+
+void append_json(std::string &out, std::string_view text) {
+    out += '"';
+    while (!text.empty()) {
+        const auto b = static_cast<unsigned char>(text[0]);
+        const std::size_t size = utf8_length(text);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += char(b);
+        } else if (b >= 0x20 && size > 0) {
+            out.append(text.data(), size);
+        } else {
+            char escape[7];
+            std::snprintf(escape, sizeof escape, "\\u%04x", b);
+            out += escape;
+        }
+        text.remove_prefix(size > 0 ? size : 1);
+    }
+    out += '"';
+}
+
+namespace {
+
+// FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE]
+void append_line(std::string &out, std::string_view file, const finding &f) {
+    append_name(out, file);
+    out += ':';
+    append_number(out, f.line);
+    out += ':';
+    append_number(out, f.column);
+    out.append(": ").append(severity_name(severity_of(f.message))).append(": ");
+    append_message(out, f);
+    out.append(" [").append(rule_of(f.message)).append("]\n");
+}
+
+void append_object(std::string &out, std::string_view file, const finding &f) {
+    out += "{\"file\": ";
+    append_json(out, file);
+    out += ", \"line\": ";
+    append_number(out, f.line);
+    out += ", \"column\": ";
+    append_number(out, f.column);
+    out.append(", \"severity\": \"").append(severity_name(severity_of(f.message)));
+    out.append("\", \"rule\": \"").append(rule_of(f.message)).append("\", \"message\": ");
+    std::string message;
+    append_message(message, f);
+    append_json(out, message);
+    out += '}';
+}
+
+} // namespace
+
+void report_writer::add(std::string_view file, const finding &f) {
+    line_.clear();
+    if (format_ == report_format::gcc) {
+        append_line(line_, file, f);
+    } else {
+        line_ += any_ ? ",\n  " : "[\n  ";
+        append_object(line_, file, f);
+    }
+    any_ = true;
+    std::fwrite(line_.data(), 1, line_.size(), out_);
+}
+
+bool report_writer::close() {
+    if (format_ == report_format::json) std::fputs(any_ ? "\n]\n" : "[]\n", out_);
+    return std::fflush(out_) == 0 && !std::ferror(out_);
+}

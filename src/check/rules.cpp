@@ -1,0 +1,160 @@
+#include "check/rules.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace {
+
+struct message_row {
+    message_id id;
+    const char *rule;
+    severity level;
+    // {subject} and {line} stand for the finding's subject and other line.
+    const char *text;
+};
+
+constexpr message_row messages[] = {
+    {message_id::end_line, "end-line", severity::error,
+     "norvane ends its list of commands at a line that reads exactly end, so the lines after "
+     "this one are not converted; remove it"},
+    {message_id::eof_mark, "eof-mark", severity::error,
+     "norvane's input ends at this Ctrl-Z, a DOS end-of-file mark, so what follows it is not "
+     "converted; remove the mark"},
+    {message_id::cr_only, "cr-only", severity::error,
+     "a carriage return without a line feed (old Mac line ends): norvane reads up to the next "
+     "line feed as one line; save the script with CR LF or LF line ends"},
+    {message_id::bom, "bom", severity::warning,
+     "a UTF-8 byte-order mark: cmd reads it as part of the first command, which then fails; "
+     "save the script as UTF-8 without it, or as ANSI"},
+    {message_id::block_opens, "block", severity::error,
+     "this ( block goes on over the next lines, but each line runs alone, unconditionally and "
+     "once; write the block on one line, its commands joined with &: if exist X (cmd1 & cmd2)"},
+    {message_id::block_inside, "block", severity::error,
+     "this line is inside the ( block of line {line}, but runs alone, unconditionally and "
+     "once; write the block on one line"},
+    {message_id::block_closes, "block", severity::error,
+     "this ) closes the ( block of line {line}, but the line runs alone, where it closes "
+     "nothing; write the block on one line"},
+    {message_id::block_caret, "block", severity::error,
+     "the ^ at the end of this line continues it onto the next, but each line runs alone; "
+     "join the two lines into one"},
+    {message_id::block_continued, "block", severity::error,
+     "this line continues line {line}, which ends in ^, but runs alone; join the two lines "
+     "into one"},
+    {message_id::goto_label, "label", severity::error,
+     "goto has nothing to jump to: each line runs alone, outside any batch file, with no "
+     "labels; write the lines out in the order they should run"},
+    {message_id::call_label, "label", severity::error,
+     "call :{subject} has nothing to call: each line runs alone, outside any batch file, with "
+     "no labels; write out here what the label's lines do"},
+    {message_id::label_line, "label", severity::warning,
+     "a label: nothing can jump to it, since each line runs alone; remove it once no goto or "
+     "call needs it"},
+    {message_id::loop_variable, "loop-variable", severity::error,
+     "%%{subject} is how a batch file writes a for variable: in a command line, as the program "
+     "runs it, write %{subject}"},
+    {message_id::percent, "percent", severity::warning,
+     "%% is a batch file's way of writing %: a command line keeps both, so the command gets "
+     "%%; write one %"},
+    {message_id::argument, "arguments", severity::warning,
+     "%{subject} stands for an argument of the batch file (%0 for its name), and the program "
+     "has none: it stays as written; put the value in its place"},
+    {message_id::shift, "arguments", severity::warning,
+     "shift moves the batch file's arguments, and the program has none: it does nothing; put "
+     "the values in their places"},
+    {message_id::folder_change, "folder", severity::warning,
+     "{subject} does not carry to the next line; join the commands that need this folder with "
+     "&&: cd /d X && cmd"},
+    {message_id::folder_back, "folder", severity::warning,
+     "popd does not carry to the next line, where each line starts in the program's own "
+     "folder; join it with the commands it is for: popd && cmd"},
+    {message_id::drive_change, "folder", severity::warning,
+     "{subject} does not carry to the next line; join the commands that need this drive with "
+     "&&: {subject} && cmd"},
+    {message_id::variable_used, "variable", severity::warning,
+     "set does not carry to the next line, so line {line}, which uses {subject}, does not see "
+     "this value; write the value there in its place"},
+    {message_id::variable_set_again, "variable", severity::warning,
+     "set does not carry to the next line, and no line uses {subject} before line {line} sets "
+     "it again; join it with the commands that need it: set \"{subject}=...\" && cmd"},
+    {message_id::variable_unused, "variable", severity::warning,
+     "set does not carry to the next line; join it with the commands that need {subject}: "
+     "set \"{subject}=...\" && cmd"},
+    {message_id::delayed, "delayed", severity::warning,
+     "delayed expansion is off in a command line: !{subject}! stays as written; put the value "
+     "in its place"},
+    {message_id::setlocal, "setlocal", severity::warning,
+     "{subject} does nothing outside a batch file, and nothing carries from line to line "
+     "anyway; remove it"},
+    {message_id::errorlevel, "errorlevel", severity::warning,
+     "this line cannot see the status of the line before: each line starts afresh, with "
+     "errorlevel 0; join the test to the command it tests: cmd & if errorlevel 1 ..."},
+    {message_id::exit, "exit", severity::warning,
+     "exit ends only this line's command interpreter, not the program: line {line} and the "
+     "lines after it still run"},
+    {message_id::quotes, "quotes", severity::warning,
+     "cmd /c drops this line's first and last quote, so it runs something else; write call or "
+     "@ in front: @\"C:\\my tools\\x.exe\" \"a b\""},
+    {message_id::long_line, "long-line", severity::error,
+     "this line is {subject} bytes long: cmd.exe takes at most 8191 characters a command, and "
+     "does not run it; split it into shorter commands"},
+    {message_id::nul, "nul", severity::warning,
+     "a NUL byte: the command ends here, as system() takes it; remove it"},
+    {message_id::call_script, "call-script", severity::note,
+     "what {subject} sets, its variables and its folder, does not reach the lines after this "
+     "one, which each run alone"},
+    {message_id::code_page, "code-page", severity::note,
+     "a byte from 0x80 up: the program's commands are read in the Windows (ANSI) code page, a "
+     "batch file in the console's (OEM) code page, so it may stand for another letter; save "
+     "the script in the Windows code page, or keep such names ASCII"},
+};
+
+const message_row &row_of(message_id id) {
+    return messages[static_cast<int>(id)];
+}
+
+void append_printable(std::string &out, std::string_view text) {
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F) {
+            out += c;
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", b);
+            out += escape;
+        }
+    }
+}
+
+} // namespace
+
+static_assert(sizeof messages / sizeof messages[0] == int(message_id::code_page) + 1,
+              "a row for every message");
+
+const char *rule_of(message_id message) {
+    return row_of(message).rule;
+}
+
+severity severity_of(message_id message) {
+    return row_of(message).level;
+}
+
+const char *severity_name(severity level) {
+    return level == severity::error ? "error" : level == severity::warning ? "warning" : "note";
+}
+
+void append_message(std::string &out, const finding &f) {
+    std::string_view text = row_of(f.message).text;
+    for (std::size_t brace; (brace = text.find('{')) != std::string_view::npos;) {
+        out.append(text.substr(0, brace));
+        text.remove_prefix(brace);
+        if (text.substr(0, 9) == "{subject}") {
+            append_printable(out, f.subject);
+            text.remove_prefix(9);
+        } else {
+            out += std::to_string(f.other_line);
+            text.remove_prefix(6); // {line}
+        }
+    }
+    out.append(text);
+}

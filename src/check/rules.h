@@ -1,0 +1,58 @@
+// What norvane-check reports: each rule's name and severity, and the text of each finding, which
+// says what happens in the converted program and what to write instead.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class severity { note, warning, error };
+
+// One text a finding can have; several may belong to one rule.
+enum class message_id {
+    end_line,
+    eof_mark,
+    cr_only,
+    bom,
+    block_opens,
+    block_inside,
+    block_closes,
+    block_caret,
+    block_continued,
+    goto_label,
+    call_label,
+    label_line,
+    loop_variable,
+    percent,
+    argument,
+    shift,
+    folder_change,
+    folder_back,
+    drive_change,
+    variable_used,
+    variable_set_again,
+    variable_unused,
+    delayed,
+    setlocal,
+    errorlevel,
+    exit,
+    quotes,
+    long_line,
+    nul,
+    call_script,
+    code_page,
+};
+
+struct finding {
+    std::uint64_t line, column; // from 1; the column counts bytes
+    message_id message;
+    std::string subject;          // what the text names: a word, a variable, a size
+    std::uint64_t other_line = 0; // a line the text names
+};
+
+const char *rule_of(message_id message);
+severity severity_of(message_id message);
+const char *severity_name(severity level);
+
+// Appends the finding's text to `out`, the script's words in it written so that any terminal
+// shows them as they are: bytes other than printable ASCII as \xNN.
+void append_message(std::string &out, const finding &f);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the release packages in build/dist: the source archive, the Windows zips (32-bit and
-# 64-bit), the Linux tarball, the Debian package and SHA256SUMS. In a git clone the sources are
-# the last commit's, and its time is the packages' time. Elsewhere (an unpacked source archive)
-# they are the tree as it is, and the time is SOURCE_DATE_EPOCH from the environment, from the
-# file of that name that the source archive carries, or else the newest file's. The same sources
-# give the same bytes on every run, and the folders they are built in are kept out of them.
+# Builds the release packages in build/dist, each with norvane and norvane-check: the source
+# archive, the Windows zips (32-bit and 64-bit), the Linux tarball, the Debian package and
+# SHA256SUMS. In a git clone the sources are the last commit's, and its time is the packages'
+# time. Elsewhere (an unpacked source archive) they are the tree as it is, and the time is
+# SOURCE_DATE_EPOCH from the environment, from the file of that name that the source archive
+# carries, or else the newest file's. The same sources give the same bytes on every run, and the
+# folders they are built in are kept out of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -43,11 +44,14 @@ cp "$work/linux/norvane_${version}_amd64.deb" "$out/"
 { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$work/src/packaging/windows/README.txt"; } >"$work/README.txt"
 for bits in 32 64; do
     scripts/pack.py "$out/norvane-$version-win$bits.zip" \
-        norvane.exe="$work/win$bits/norvane.exe" README.txt="$work/README.txt"
+        norvane.exe="$work/win$bits/norvane.exe" \
+        norvane-check.exe="$work/win$bits/norvane-check.exe" README.txt="$work/README.txt"
 done
 top_folder=norvane-$version-linux-x86_64
 scripts/pack.py "$out/$top_folder.tar.gz" "$top_folder/bin/norvane=$work/linux/norvane" \
+    "$top_folder/bin/norvane-check=$work/linux/norvane-check" \
     "$top_folder/share/man/man1/norvane.1=$work/linux/norvane.1" \
+    "$top_folder/share/man/man1/norvane-check.1=$work/linux/norvane-check.1" \
     "$top_folder/README.md=$work/src/README.md"
 scripts/pack.py "$out/norvane-$version.tar.gz" "norvane-$version/=$work/src/"
 (cd "$out" && sha256sum -- *.deb *.zip *.tar.gz >SHA256SUMS)

@@ -33,7 +33,7 @@ fuzz:
 
 bench: build
 	python3 bench/bench.py build/release/norvane build/release/scan_path build/release/scan_time \
-	    build/bench
+	    build/release/norvane-check build/bench
 
 windows:
 	@cmake --preset windows-x86 >/dev/null

@@ -2,14 +2,15 @@
 """Measures norvane on long redirected scripts: each way of scanning on its own, in memory, and
 the whole program against the copy floor and a sed one-liner.
 
-Usage: bench.py NORVANE SCAN_PATH SCAN_TIME WORK_FOLDER [RUNS]
+Usage: bench.py NORVANE SCAN_PATH SCAN_TIME NORVANE_CHECK WORK_FOLDER [RUNS]
 SCAN_TIME times each way of scanning this processor has on a script held in memory, beside a
 plain byte-at-a-time loop in the same process: as times that loop, a way's figure is its own
 cost, whatever the disk and the machine's speed, and each has a target. End to end, norvane,
 SCAN_PATH (norvane with each way named) and the floor, `dd` copying a file as large as
 norvane's output (and, on the 1,000,000-line input, the sed one-liner), run RUNS times,
 interleaved, without a terminal; the medians and their ratios are shown. Peak resident memory
-has targets too. Exits 1 when a target is missed.
+has targets too, and so has NORVANE_CHECK's time on the 1,000,000 lines. Exits 1 when a target
+is missed.
 """
 import functools
 import os
@@ -33,27 +34,31 @@ MIN_SED_RATIO = 5.0
 MAX_RSS_KIB = 1024
 # What the largest inputs may cost beyond a script of a few lines: the 64 KiB text piece.
 MAX_RSS_GROWTH_KIB = 64
+# norvane-check on the 1,000,000 lines, in milliseconds; its peak memory beyond the longest line.
+MAX_CHECK_MS = 1000
+MAX_CHECK_RSS_KIB = 4096
 
 
-def timed_run(argv, stdin_path, folder, output, stdout_path=os.devnull):
+def timed_run(argv, stdin_path, folder, output, stdout_path=os.devnull, check=True):
     """Wall time of one run. The output file of the previous run is removed first, so that no
     contender pays for freeing it."""
     if os.path.exists(output):
         os.remove(output)
     with open(stdin_path, "rb") as stdin, open(stdout_path, "wb") as stdout:
         start = time.perf_counter()
-        subprocess.run(argv, stdin=stdin, stdout=stdout, cwd=folder, check=True,
-                       start_new_session=True)
+        subprocess.run(argv, stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL, cwd=folder,
+                       check=check, start_new_session=True)
         return time.perf_counter() - start
 
 
-def peak_memory_kib(norvane, stdin_path, folder):
+def peak_memory_kib(program, stdin_path, folder, arguments=""):
     """Peak resident memory, exactly: the kernel's VmHWM as the program makes its last system
     call, read under gdb. GNU time's maximum resident size reads up to 130 KiB low here."""
-    done = subprocess.run(["gdb", "-batch", "-ex", "catch syscall exit_group",
-                           "-ex", f"run < {stdin_path} > /dev/null", "-ex", "info proc status",
-                           norvane], stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                          cwd=folder, check=True, start_new_session=True)
+    done = subprocess.run(["gdb", "-batch", "-ex", "catch syscall exit_group", "-ex",
+                           f"run {arguments} < {stdin_path} > /dev/null 2> /dev/null",
+                           "-ex", "info proc status", program], stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True, cwd=folder, check=True,
+                          start_new_session=True)
     for line in done.stdout.splitlines():
         if line.startswith("VmHWM:"):
             return int(line.split()[1])
@@ -78,9 +83,9 @@ def scan_times(scan_time, script, runs):
 
 
 def main():
-    norvane, scan_path, scan_time = map(os.path.abspath, sys.argv[1:4])
-    folder = os.path.abspath(sys.argv[4])
-    runs = int(sys.argv[5]) if len(sys.argv) > 5 else 25
+    norvane, scan_path, scan_time, norvane_check = map(os.path.abspath, sys.argv[1:5])
+    folder = os.path.abspath(sys.argv[5])
+    runs = int(sys.argv[6]) if len(sys.argv) > 6 else 25
     os.makedirs(folder, exist_ok=True)
 
     def path(name):
@@ -146,6 +151,23 @@ def main():
             sed_ratio = ms["sed"] / ms["norvane"]
             checks.append((f"{title}: sed one-liner {ms['sed']:.0f} ms, {sed_ratio:.1f} times "
                            f"norvane (at least {MIN_SED_RATIO:g})", sed_ratio >= MIN_SED_RATIO))
+
+    # norvane-check names a warning on most lines of these commands (a cd, a set): its findings
+    # go to a file, as an editor or a CI log would take them.
+    check_ms = median_ms({"check": lambda: timed_run([norvane_check, commands], os.devnull, folder,
+                                                     path("findings.txt"), path("findings.txt"),
+                                                     check=False)}, max(3, runs // 5))["check"]
+    with open(path("findings.txt"), "rb") as findings:
+        count = sum(1 for _ in findings)
+    print(f"norvane-check on the 1,000,000 lines: {check_ms:.0f} ms, {count:,} findings")
+    checks.append((f"norvane-check, 1,000,000 lines: {check_ms:.0f} ms (at most {MAX_CHECK_MS})",
+                   check_ms <= MAX_CHECK_MS))
+    # Its memory is that of the longest line, and of the variables it looks for.
+    for kind, longest in (("lines-1000000", 0), ("one-line", 100_000_000)):
+        kib = peak_memory_kib(norvane_check, os.devnull, folder, inputs[kind])
+        most = (longest >> 10) + MAX_CHECK_RSS_KIB
+        checks.append((f"norvane-check peak memory, {kind}: {kib} KiB (at most {most:,}: the "
+                       f"longest line and {MAX_CHECK_RSS_KIB} KiB)", kib <= most))
 
     peaks = {kind: peak_memory_kib(norvane, inputs[kind], folder)
              for kind in ("lines-3", "lines-1000000", "long-lines", "one-line", "high-bytes")}

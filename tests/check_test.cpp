@@ -181,6 +181,7 @@ TEST(Check, ExitStatusAndTotal) {
         std::string err;
     } rows[] = {
         {{"-"}, "echo hi\n", 0, "norvane-check: no findings in 1 file\n"},
+        {{"-"}, "", 0, "norvane-check: no findings in 1 file\n"},
         {{"-"}, "echo caf\xe9\n", 0, "norvane-check: 1 note in 1 file\n"},
         {{"-", "--"}, "cd x\ngoto y\n", 1, "norvane-check: 1 error and 1 warning in 1 file\n"},
         {{"-", "/no/such.bat"},
@@ -202,6 +203,14 @@ TEST(Check, ExitStatusAndTotal) {
          2,
          "norvane-check: unknown format 'xml': it is gcc or json (norvane-check --help)\n"},
         {{"-x"}, "", 2, "norvane-check: unknown option '-x' (norvane-check --help)\n"},
+        {{"-", "--formats"},
+         "",
+         2,
+         "norvane-check: unknown option '--formats' (norvane-check --help)\n"},
+        {{"-", "--format"},
+         "",
+         2,
+         "norvane-check: unknown format '': it is gcc or json (norvane-check --help)\n"},
         {{"--help"}, "", 0, ""},
     };
     for (const auto &row : rows) {

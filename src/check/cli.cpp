@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -87,51 +88,61 @@ bool check_file(std::string_view name, const check_streams &streams, report_writ
     return true;
 }
 
-} // namespace
-
-int run_check(const std::vector<std::string_view> &arguments, const check_streams &streams) {
+struct options {
     report_format format = report_format::gcc;
     std::vector<std::string_view> files;
+};
+
+// Reads the arguments into `o`. Returns the exit status where the run ends with them: after the
+// help or the version, or at a wrong option.
+std::optional<int> read_options(const std::vector<std::string_view> &arguments,
+                                const check_streams &streams, options &o) {
+    const auto shown = [&](const char *text) {
+        std::fputs(text, streams.out);
+        return std::fflush(streams.out) == 0 ? 0 : 2;
+    };
     bool options_end = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view a = arguments[i];
         if (options_end || a == "-" || a.substr(0, 1) != "-") {
-            files.push_back(a);
+            o.files.push_back(a);
         } else if (a == "--") {
             options_end = true;
         } else if (a == "--help") {
-            std::fputs(usage, streams.out);
-            return std::fflush(streams.out) == 0 ? 0 : 2;
+            return shown(usage);
         } else if (a == "--version") {
-            std::fputs("norvane-check " NORVANE_VERSION "\n", streams.out);
-            return std::fflush(streams.out) == 0 ? 0 : 2;
-        } else if (a.substr(0, 8) == "--format") {
-            std::string_view value = a.substr(8);
-            if (value.empty() && i + 1 < arguments.size())
-                value = arguments[++i];
-            else if (!value.empty() && value[0] == '=')
-                value.remove_prefix(1);
-            else
-                value = a;
+            return shown("norvane-check " NORVANE_VERSION "\n");
+        } else if (a == "--format" || a.substr(0, 9) == "--format=") {
+            const std::string_view value = a.size() > 8               ? a.substr(9)
+                                           : i + 1 < arguments.size() ? arguments[++i]
+                                                                      : "";
             if (value != "gcc" && value != "json") {
                 say(streams.err, "unknown format '" + std::string(value) +
                                      "': it is gcc or json (norvane-check --help)");
                 return 2;
             }
-            format = value == "gcc" ? report_format::gcc : report_format::json;
+            o.format = value == "gcc" ? report_format::gcc : report_format::json;
         } else {
             say(streams.err, "unknown option '" + std::string(a) + "' (norvane-check --help)");
             return 2;
         }
     }
-    if (files.empty()) {
+    if (o.files.empty()) {
         say(streams.err,
             "no script named: name one, or - for standard input (norvane-check --help)");
         return 2;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+int run_check(const std::vector<std::string_view> &arguments, const check_streams &streams) {
+    options o;
+    if (const auto status = read_options(arguments, streams, o)) return *status;
     totals t;
-    report_writer report(streams.out, format);
-    for (const std::string_view file : files)
+    report_writer report(streams.out, o.format);
+    for (const std::string_view file : o.files)
         ++(check_file(file, streams, report, t) ? t.checked : t.unread);
     const bool written = report.close();
     const int error = errno;

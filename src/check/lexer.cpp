@@ -120,7 +120,7 @@ struct lexer {
             } else if (word_here("if")) {
                 if_command();
             } else if (!(word_here("for") && for_command())) {
-                simple_command();
+                rest_of_command(i, true);
             }
         }
     }
@@ -209,11 +209,6 @@ struct lexer {
             }
         }
         return false;
-    }
-
-    void simple_command() {
-        const std::size_t at = i;
-        rest_of_command(at, true);
     }
 
     // Up to the end of the command that starts at `at`: a separator, which is taken, a `)`

@@ -1,5 +1,6 @@
 #include "check/report.h"
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -23,29 +24,9 @@ std::size_t utf8_length(std::string_view text) {
     return size;
 }
 
-// A file name as a line of findings shows it: control bytes, which would break the line or
-// move the terminal, as \xNN.
-void append_name(std::string &out, std::string_view name) {
-    for (const char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", b);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-}
-
 void append_number(std::string &out, std::uint64_t n) {
     char digits[24];
-    std::size_t at = sizeof digits;
-    do {
-        digits[--at] = char('0' + n % 10);
-        n /= 10;
-    } while (n);
-    out.append(digits + at, sizeof digits - at);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
 }
 
 } // namespace
@@ -74,7 +55,7 @@ namespace {
 
 // FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE]
 void append_line(std::string &out, std::string_view file, const finding &f) {
-    append_name(out, file);
+    append_escaped(out, file, true); // no control byte breaks the line or moves the terminal
     out += ':';
     append_number(out, f.line);
     out += ':';

@@ -113,19 +113,6 @@ const message_row &row_of(message_id id) {
     return messages[static_cast<int>(id)];
 }
 
-void append_printable(std::string &out, std::string_view text) {
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F) {
-            out += c;
-        } else {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", b);
-            out += escape;
-        }
-    }
-}
-
 } // namespace
 
 static_assert(sizeof messages / sizeof messages[0] == int(message_id::code_page) + 1,
@@ -149,7 +136,7 @@ void append_message(std::string &out, const finding &f) {
         out.append(text.substr(0, brace));
         text.remove_prefix(brace);
         if (text.substr(0, 9) == "{subject}") {
-            append_printable(out, f.subject);
+            append_escaped(out, f.subject, false);
             text.remove_prefix(9);
         } else {
             out += std::to_string(f.other_line);
@@ -157,4 +144,17 @@ void append_message(std::string &out, const finding &f) {
         }
     }
     out.append(text);
+}
+
+void append_escaped(std::string &out, std::string_view text, bool keep_high) {
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 0x20 && b < 0x7F) || (keep_high && b >= 0x80)) {
+            out += c;
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", b);
+            out += escape;
+        }
+    }
 }

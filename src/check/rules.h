@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum class severity { note, warning, error };
 
@@ -56,3 +57,7 @@ const char *severity_name(severity level);
 // Appends the finding's text to `out`, the script's words in it written so that any terminal
 // shows them as they are: bytes other than printable ASCII as \xNN.
 void append_message(std::string &out, const finding &f);
+
+// Appends `text` with each control byte, and each byte from 0x80 up unless `keep_high`, as
+// \xNN.
+void append_escaped(std::string &out, std::string_view text, bool keep_high);

@@ -355,28 +355,31 @@ bool script_checker::next_in_text(line_facts &facts, finding &found) {
     return false;
 }
 
-void script_checker::use_variable(std::string_view name) {
-    if (sets_.empty() || name.empty()) return;
-    const auto set = sets_.find(variable_key(name));
+// The set of `name` looked for is decided by this line, which uses the variable or sets it again.
+void script_checker::decide_set(const std::string &name, message_id message) {
+    const auto set = sets_.find(name);
     if (set == sets_.end()) return;
-    set->second.message = message_id::variable_used;
+    set->second.message = message;
     set->second.other_line = line_;
     decided_.push_back(std::move(set->second));
     sets_.erase(set);
+}
+
+void script_checker::use_variable(std::string_view name) {
+    if (!sets_.empty() && !name.empty()) decide_set(variable_key(name), message_id::variable_used);
 }
 
 // The sets of the line start to be looked for, and what the line decided is reported.
 void script_checker::end_of_line(line_facts &facts) {
     for (finding &set : facts.sets) {
         std::string name = variable_key(set.subject);
-        if (const auto earlier = sets_.find(name); earlier != sets_.end()) {
-            earlier->second.message = message_id::variable_set_again;
-            earlier->second.other_line = line_;
-            decided_.push_back(std::move(earlier->second));
-            sets_.erase(earlier);
-        }
+        decide_set(name, message_id::variable_set_again);
         sets_.emplace(std::move(name), std::move(set));
     }
+    report_decided();
+}
+
+void script_checker::report_decided() {
     std::sort(decided_.begin(), decided_.end(), [](const finding &a, const finding &b) {
         return a.line != b.line ? a.line < b.line : a.column < b.column;
     });
@@ -390,6 +393,5 @@ void script_checker::finish() {
     for (auto &[name, set] : sets_)
         decided_.push_back(std::move(set));
     sets_.clear();
-    line_facts none;
-    end_of_line(none);
+    report_decided();
 }

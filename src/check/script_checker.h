@@ -33,11 +33,13 @@ class script_checker {
     void check_call(const command_view &command, std::string_view arguments, line_facts &facts);
     void check_set(const command_view &command, std::string_view arguments, line_facts &facts);
     bool next_in_text(line_facts &facts, finding &found);
+    void decide_set(const std::string &name, message_id message);
     void use_variable(std::string_view name);
     void report_before(line_facts &facts, std::uint64_t column);
     void report_at(line_facts &facts, std::size_t at, message_id message, std::string subject = {},
                    std::uint64_t other_line = 0);
     void end_of_line(line_facts &facts);
+    void report_decided();
 
     finding_sink report_;
     std::uint64_t line_ = 0;

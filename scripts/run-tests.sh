@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs every suite, each even after another failed, and ends with one line that totals them:
-# tests passed and failed, and the suites skipped for want of a tool. Exits 1 if any failed.
+# tests passed and failed, the suites skipped for want of a tool, and which Windows program ran
+# under Wine. Exits 1 if any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-passed=0 failed=0 failing=() skipped=()
+passed=0 failed=0 failing=() skipped=() windows=
 
 # suite NAME KIND COMMAND...: runs it, shows its output, and counts its tests from what CTest
 # or Python's unittest (KIND) prints; a suite that fails before any test ran counts as one
@@ -16,7 +17,9 @@ suite() {
     "$@" 2>&1 | tee "$log"
     status=${PIPESTATUS[0]}
     while IFS= read -r line; do
-        if [[ $line =~ ^(.*)\ skipped,\ missing:(.*)\ \( ]]; then
+        if [[ $line =~ ^Windows\ tests:\ (the\ .*) ]]; then
+            windows=${BASH_REMATCH[1]}
+        elif [[ $line =~ ^(.*)\ skipped,\ missing:(.*)\ \( ]]; then
             skipped+=("${BASH_REMATCH[1]} (missing${BASH_REMATCH[2]})")
         elif [ "$kind" = ctest ]; then
             [[ $line =~ tests\ passed,\ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]] || continue
@@ -48,5 +51,6 @@ suite "package tests" unittest scripts/test-dist.sh
 total="$passed passed, $failed failed"
 [ ${#failing[@]} -eq 0 ] || total+=" (in: $(IFS=,; echo "${failing[*]}" | sed 's/,/, /g'))"
 [ ${#skipped[@]} -eq 0 ] || total+="; skipped: $(IFS=,; echo "${skipped[*]}" | sed 's/,/, /g')"
+[ -z "$windows" ] || total+="; Windows: $windows"
 echo "make test: $total"
 [ ${#failing[@]} -eq 0 ]

@@ -19,6 +19,7 @@ build() {
 build windows-x86
 if why_not=$(python3 tests/wine.py probe build/windows-x86/tests/wine_probe.exe \
                  build/windows-x86/wineprefix); then
+    echo "Windows tests: the 32-bit norvane.exe under /usr/lib/wine/wine"
     ctest --preset windows-x86
     exit
 fi
@@ -26,7 +27,8 @@ if [ -n "${NORVANE_REQUIRE_WIN32:-}" ]; then
     echo "Windows tests cannot run the 32-bit program: $why_not"
     exit 1
 fi
-echo "Windows tests: $why_not; testing the 64-bit build under /usr/lib/wine/wine64 instead"
+echo "Windows tests: the 32-bit norvane.exe as built, the 64-bit one under" \
+     "/usr/lib/wine/wine64, since $why_not"
 ctest --preset windows-x86 --label-regex exe
 build windows-x64
 ctest --preset windows-x64

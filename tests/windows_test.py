@@ -3,8 +3,9 @@
 
 Usage: windows_test.py --exe EXE --check CHECK_EXE --machine i686|x86_64 --objdump OBJDUMP
                        --icon ICON --cc C_COMPILER --console-host CONSOLE_HOST
-                       --prefix WINEPREFIX [TESTS...]
-Executable needs no Wine; Dialogue, GeneratedProgram, KeyWait and CheckedScripts run under it.
+                       --probe PROBE_EXE --prefix WINEPREFIX [TESTS...]
+Executable needs no Wine; Probe, Dialogue, GeneratedProgram, KeyWait and CheckedScripts run
+under it.
 """
 import argparse
 import os
@@ -37,6 +38,16 @@ def convert(folder, script):
 def read(folder, name):
     with open(os.path.join(folder, name), "rb") as f:
         return f.read()
+
+
+class Probe(unittest.TestCase):
+    def test_probe_runs_from_any_folder(self):
+        # The exe named from the caller's folder, which is not the one Wine runs it in.
+        self.addCleanup(os.chdir, os.getcwd())
+        for folder in (os.path.dirname(ARGS.probe), os.path.dirname(ARGS.prefix), "/"):
+            with self.subTest(folder=folder):
+                os.chdir(folder)
+                self.assertIsNone(wine.probe(os.path.relpath(ARGS.probe), ARGS.prefix))
 
 
 class Dialogue(unittest.TestCase):
@@ -289,7 +300,8 @@ class Executable(unittest.TestCase):
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(usage=__doc__)
-    for option in ("exe", "check", "machine", "objdump", "icon", "cc", "console-host", "prefix"):
+    for option in ("exe", "check", "machine", "objdump", "icon", "cc", "console-host", "probe",
+                   "prefix"):
         parser.add_argument("--" + option, required=True)
     ARGS, tests = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *tests])

@@ -5,6 +5,7 @@ Usage: wine.py probe PROBE_EXE WINEPREFIX
 Exits 0 when Wine runs PROBE_EXE here; otherwise prints why not, in one line, and exits 1.
 """
 import os
+import shutil
 import signal
 import struct
 import subprocess
@@ -37,10 +38,10 @@ def environment(prefix, loader):
 
 
 def start(exe, args, prefix, folder, **streams):
-    """Starts EXE in a process group of its own. Wine's standard error goes nowhere: its server
+    """Starts EXE, a path from the caller's folder, in FOLDER, in a process group of its own. Wine's standard error goes nowhere: its server
     keeps the stream open, so a pipe there would make every run wait for the server to end."""
     loader = loader_for(exe)
-    return subprocess.Popen([loader, exe, *args], cwd=folder, env=environment(prefix, loader),
+    return subprocess.Popen([loader, os.path.abspath(exe), *args], cwd=folder, env=environment(prefix, loader),
                             stderr=subprocess.DEVNULL, start_new_session=True, **streams)
 
 
@@ -68,7 +69,16 @@ def run(exe, args, prefix, folder, stdin=b""):
 
 
 def probe(exe, prefix):
-    """None when Wine runs EXE here, else the reason why not."""
+    """None when Wine runs EXE here, else the reason why not. A prefix made before this loader
+    was installed lacks its system files, so a failure there is tried again in a new one."""
+    why_not = probe_in(exe, prefix)
+    if why_not and os.path.isdir(prefix):
+        shutil.rmtree(prefix)
+        why_not = probe_in(exe, prefix)
+    return why_not
+
+
+def probe_in(exe, prefix):
     loader = loader_for(exe)
     try:
         status, out = run(exe, [], prefix, os.path.dirname(os.path.abspath(exe)))

@@ -31,9 +31,12 @@ fuzz:
 	cmake --build --preset fuzz
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
+# Races this build against BASE built from its own sources: HEAD where the work tree has
+# changes, else HEAD's first parent (bench/README.md).
+BASE =
 bench: build
 	python3 bench/bench.py build/release/norvane build/release/scan_path build/release/scan_time \
-	    build/release/norvane-check build/bench
+	    build/release/norvane-check build/bench --base "$(BASE)"
 
 windows:
 	@cmake --preset windows-x86 >/dev/null

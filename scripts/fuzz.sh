@@ -34,6 +34,6 @@ for target in "${targets[@]}"; do
 done
 if [ $status -ne 0 ]; then
     echo "fuzzing found a difference or a crash (build/fuzz/findings):"
-    grep -h -B2 -A10 'ERROR\|differs\|stopped reading\|outside the script' "$work"/*.log | head -40
+    grep -h -B2 -A10 'ERROR\|differs\|stopped reading\|outside the script\|out of order\|does not parse' "$work"/*.log | head -40
 fi
 exit $status

@@ -145,37 +145,69 @@ def program_output(test, folder, commands, standard):
 class CheckedScripts(unittest.TestCase):
     """What norvane-check names is real: for each rule that changes what a line does, a script
     run as a batch file by Wine's cmd.exe prints something else than the program norvane makes
-    of it, and norvane-check names that rule in it; a script it finds nothing in prints the
-    same both ways."""
-    SCRIPTS = [  # the rule, the script's lines
-        ("block", [b"if exist nofile (", b"echo inside", b")"]),
-        ("variable", [b"set X=1", b"echo A[%X%]"]),
-        ("folder", [b"cd \\", b"cd"]),
-        ("loop-variable", [b"for %%f in (a b) do echo B%%f"]),
-        ("percent", [b"echo 100%% done"]),
-        ("arguments", [b"echo [%1][%~dp0]"]),
-        ("errorlevel", [b"cmd /c exit 3", b"if errorlevel 1 echo seen"]),
-        ("exit", [b"exit", b"echo after"]),
-        ("label", [b"goto done", b"echo skipped", b":done"]),
-        ("quotes", [b'"cmd" /c "echo a b"']),
-        ("delayed", [b"setlocal enabledelayedexpansion", b"set X=1& echo [!X!]"]),
-        (None, [b"echo hello", b"cd \\ && cd"]),
+    of it, and norvane-check names exactly the rules given; a script it finds nothing in prints
+    the same both ways."""
+    SCRIPTS = [  # the rules named, the script's lines
+        ({"block"}, [b"if exist nofile (", b"echo inside", b")"]),
+        ({"variable"}, [b"set X=1", b"echo A[%X%]"]),
+        ({"folder"}, [b"cd \\", b"cd"]),
+        ({"loop-variable"}, [b"for %%f in (a b) do echo B%%f"]),
+        ({"percent"}, [b"echo 100%% done"]),
+        ({"arguments"}, [b"echo [%1][%~dp0]"]),
+        ({"errorlevel"}, [b"cmd /c exit 3", b"if errorlevel 1 echo seen"]),
+        ({"exit"}, [b"exit", b"echo after"]),
+        ({"label"}, [b"goto done", b"echo skipped", b":done"]),
+        ({"quotes"}, [b'"cmd" /c "echo a b"']),
+        ({"delayed", "setlocal"}, [b"setlocal enabledelayedexpansion", b"set X=1& echo [!X!]"]),
+        # % forms expand for the whole line, and a condition's command runs first.
+        ({"errorlevel"}, [b"cmd /c exit 3", b"cmd /c exit 0 & echo A[%errorlevel%]"]),
+        ({"errorlevel"}, [b"cmd /c exit 3", b'if "a"=="a" echo A %errorlevel%']),
+        ({"errorlevel"}, [b"cmd /c exit 3", b"if 1==1 if errorlevel 1 echo x"]),
+        ({"errorlevel"}, [b"cmd /c exit 3", b"if 1==1 (echo D %errorlevel%)"]),
+        # No command after the separator, or only a comment.
+        ({"folder"}, [b"cd \\ &", b"cd"]),
+        ({"folder"}, [b"cd \\ &&", b"cd"]),
+        ({"variable"}, [b"set X=1&", b"echo A[%X%]"]),
+        ({"variable"}, [b"set X=1 & rem note", b"echo A[%X%]"]),
+        ({"folder"}, [b"cd \\ & rem go", b"cd"]),
+        ({"folder"}, [b"pushd \\ & :: x", b"cd"]),
+        # A command's place after call and a leading redirection.
+        ({"variable"}, [b"call set X=1", b"echo A[%X%]"]),
+        ({"variable"}, [b">nul set X=1", b"echo A[%X%]"]),
+        ({"folder"}, [b">nul cd \\", b"cd"]),
+        ({"folder"}, [b"call cd \\", b"cd"]),
+        ({"folder"}, [b"call pushd \\", b"cd"]),
+        # Blocks: a for's set over several lines, and blocks opened on a line joined with ^.
+        ({"block", "loop-variable"}, [b"for %%a in (", b" one", b" two", b") do echo item %%a"]),
+        ({"block", "loop-variable"},
+         [b"for %%a in (1 2) ^", b"do (", b"  echo [%%a]", b"  echo x", b")"]),
+        ({"block"}, [b"if exist nofile (", b"echo a", b") ^", b"else (", b"echo b", b")"]),
+        # % forms are text before brackets and quotes are read.
+        ({"variable"},
+         [b'set P="q"', b'if defined P (set P=%P:"=%) else (set P=x)', b"echo [%P%]",
+          b"echo after"]),
+        ({"block", "folder", "variable"}, [b"if 1==1 (", b"  set X=%X:)=%", b"  cd \\", b")", b"cd"]),
+        # path, set /a and a lone %.
+        ({"variable"}, [b"path C:\\bin", b"path"]),
+        ({"arithmetic"}, [b"set /a 2+3"]),
+        ({"percent"}, [b"echo 50%"]),
+        (set(), [b"echo hello", b"echo ^& cd x", b"cd /d", b"set /a 2+3 >nul", b"cd \\ && cd"]),
     ]
 
     def test_each_rule_changes_what_the_program_prints(self):
         with tempfile.TemporaryDirectory() as folder:
             names = []
-            for i, (rule, lines) in enumerate(self.SCRIPTS):
-                names.append(f"{rule or 'clean'}-{i}.bat")
+            for i, (rules, lines) in enumerate(self.SCRIPTS):
+                names.append(f"{'-'.join(sorted(rules)) or 'clean'}-{i}.bat")
                 with open(os.path.join(folder, names[-1]), "wb") as f:
                     f.write(b"".join(line + b"\r\n" for line in lines))
             _, report = wine.run(ARGS.check, names, ARGS.prefix, folder)
             cmd = os.path.join(ARGS.prefix, "drive_c", "windows", "system32", "cmd.exe")
-            for name, (rule, lines) in zip(names, self.SCRIPTS):
-                with self.subTest(rule or "no findings"):
+            for name, (rules, lines) in zip(names, self.SCRIPTS):
+                with self.subTest(name):
                     named = {line.rsplit(b"[", 1)[-1].rstrip(b"]\r").decode()
                              for line in report.splitlines() if line.startswith(name.encode())}
-                    self.assertEqual(rule in named if rule else named, True if rule else set())
+                    self.assertEqual(named, rules)
                     _, out = wine.run(cmd, ["/q", "/c", name], ARGS.prefix, folder)
                     as_batch = [line.strip() for line in out.decode("latin-1").split("\r\n")]
                     converted = program_output(self, folder, lines, "c99")
@@ -183,7 +215,7 @@ class CheckedScripts(unittest.TestCase):
                         as_batch.pop()
                     while converted and not converted[-1]:
                         converted.pop()
-                    if rule:
+                    if rules:
                         self.assertNotEqual(as_batch, converted)
                     else:
                         self.assertEqual(as_batch, converted)

@@ -1,8 +1,8 @@
 #include "check/cli.h"
 
+#include "batch/script_lines.h"
 #include "check/report.h"
 #include "check/script_checker.h"
-#include "check/script_lines.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -45,11 +45,13 @@ std::string total_line(const totals &t) {
     for (int level = 2; level >= 0; --level)
         if (t.by_severity[level]) parts[count++] = counted(t.by_severity[level], names[level]);
     std::string line = "norvane-check: ";
-    if (t.checked) {
+    // What was shown of a file that could not be read whole counts too.
+    if (t.checked || count > 0) {
         if (count == 0) line += "no findings";
         for (int i = 0; i < count; ++i)
             line += (i == 0 ? "" : i == count - 1 ? " and " : ", ") + parts[i];
-        line += " in " + counted(t.checked, "file") + (t.unread ? "; " : "");
+        if (t.checked) line += " in " + counted(t.checked, "file");
+        if (t.unread) line += "; ";
     }
     if (t.unread) line += counted(t.unread, "file") + " could not be read";
     return line + "\n";
@@ -59,13 +61,20 @@ void say(std::FILE *err, const std::string &text) {
     std::fputs(("norvane-check: " + text + "\n").c_str(), err);
 }
 
+// A file's name as a message shows it: no control byte moves the terminal or breaks the line.
+std::string shown_name(std::string_view name) {
+    std::string text;
+    append_escaped(text, name, true);
+    return text;
+}
+
 // Checks one script; false where it could not be read.
 bool check_file(std::string_view name, const check_streams &streams, report_writer &report,
                 totals &t) {
     const std::string path(name);
     std::FILE *in = name == "-" ? streams.standard_input : std::fopen(path.c_str(), "rb");
     if (!in) {
-        say(streams.err, path + ": " + std::strerror(errno));
+        say(streams.err, shown_name(path) + ": " + std::strerror(errno));
         return false;
     }
     script_checker checker([&](const finding &f) {
@@ -81,7 +90,7 @@ bool check_file(std::string_view name, const check_streams &streams, report_writ
     }
     if (in != streams.standard_input) std::fclose(in);
     if (!failure.empty()) {
-        say(streams.err, path + ": " + failure);
+        say(streams.err, shown_name(path) + ": " + failure);
         return false;
     }
     checker.finish();
@@ -117,13 +126,13 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
                                            : i + 1 < arguments.size() ? arguments[++i]
                                                                       : "";
             if (value != "gcc" && value != "json") {
-                say(streams.err, "unknown format '" + std::string(value) +
+                say(streams.err, "unknown format '" + shown_name(value) +
                                      "': it is gcc or json (norvane-check --help)");
                 return 2;
             }
             o.format = value == "gcc" ? report_format::gcc : report_format::json;
         } else {
-            say(streams.err, "unknown option '" + std::string(a) + "' (norvane-check --help)");
+            say(streams.err, "unknown option '" + shown_name(a) + "' (norvane-check --help)");
             return 2;
         }
     }

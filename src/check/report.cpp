@@ -14,7 +14,7 @@ std::size_t utf8_length(std::string_view text) {
                              : b >= 0xE0 && b < 0xF0 ? 3
                              : b >= 0xF0 && b < 0xF5 ? 4
                                                      : 0;
-    if (size == 0 || size > text.size()) return 0;
+    if (size <= 1 || size > text.size()) return size == 1 ? 1 : 0;
     for (std::size_t i = 1; i < size; ++i)
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
     const auto second = static_cast<unsigned char>(text[1]);

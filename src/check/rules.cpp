@@ -56,6 +56,9 @@ constexpr message_row messages[] = {
     {message_id::percent, "percent", severity::warning,
      "%% is a batch file's way of writing %: a command line keeps both, so the command gets "
      "%%; write one %"},
+    {message_id::lone_percent, "percent", severity::warning,
+     "a % with no other on its line: a batch file drops it, but a command line keeps it; "
+     "remove it"},
     {message_id::argument, "arguments", severity::warning,
      "%{subject} stands for an argument of the batch file (%0 for its name), and the program "
      "has none: it stays as written; put the value in its place"},
@@ -80,6 +83,12 @@ constexpr message_row messages[] = {
     {message_id::variable_unused, "variable", severity::warning,
      "set does not carry to the next line; join it with the commands that need {subject}: "
      "set \"{subject}=...\" && cmd"},
+    {message_id::path_change, "variable", severity::warning,
+     "path sets PATH, which does not carry to the next line, where programs are looked for in "
+     "the old PATH; join it with the commands that need it: path X & cmd"},
+    {message_id::arithmetic, "arithmetic", severity::warning,
+     "set /a writes its result when it runs as a command line, as the program runs it, and not "
+     "in a batch file; send it to nul: set /a N+=1 >nul"},
     {message_id::delayed, "delayed", severity::warning,
      "delayed expansion is off in a command line: !{subject}! stays as written; put the value "
      "in its place"},

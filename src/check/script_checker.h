@@ -1,15 +1,19 @@
-// The check of one script, a line at a time, as norvane takes its lines. Memory stays that of
-// the longest line and of the variables whose use is still looked for.
+// The check of one script, a logical line at a time (lines that ^ joins are one), as norvane
+// takes its lines. Memory stays that of the longest logical line and of the variables whose use
+// is still looked for.
 #pragma once
 
-#include "check/lexer.h"
+#include "batch/lexer.h"
+#include "batch/logical_line.h"
+#include "check/block_rules.h"
+#include "check/byte_rules.h"
+#include "check/command_rules.h"
 #include "check/rules.h"
+#include "check/variables.h"
 
 #include <functional>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 using finding_sink = std::function<void(const finding &)>;
@@ -19,36 +23,41 @@ using finding_sink = std::function<void(const finding &)>;
 // the findings of the line that decides it.
 class script_checker {
   public:
-    explicit script_checker(finding_sink report) : report_(std::move(report)) {}
+    explicit script_checker(finding_sink report);
     // One line, without its line end.
     void check_line(std::string_view line);
     // The end of the script.
     void finish();
 
   private:
-    struct line_facts;
-    void check_bytes(std::string_view line, line_facts &facts);
-    void check_blocks(std::string_view text, line_facts &facts);
-    void check_command(const command_view &command, line_facts &facts);
-    void check_call(const command_view &command, std::string_view arguments, line_facts &facts);
-    void check_set(const command_view &command, std::string_view arguments, line_facts &facts);
-    bool next_in_text(line_facts &facts, finding &found);
-    void decide_set(const std::string &name, message_id message);
-    void use_variable(std::string_view name);
-    void report_before(line_facts &facts, std::uint64_t column);
-    void report_at(line_facts &facts, std::size_t at, message_id message, std::string subject = {},
-                   std::uint64_t other_line = 0);
-    void end_of_line(line_facts &facts);
+    void check_logical_line(bool dangling);
+    std::size_t line_at(std::size_t at) const;
+    finding place(std::size_t at, message_id message, std::uint64_t other_line) const;
+    void found_at(std::size_t at, message_id message, std::string_view subject);
     void report_decided();
 
     finding_sink report_;
-    std::uint64_t line_ = 0;
-    block_state blocks_;
-    std::uint64_t block_line_ = 0; // where the outermost open block opened
-    std::uint64_t caret_line_ = 0; // the line before, where it ended in ^
-    bool cr_seen_ = false, mark_seen_ = false, end_seen_ = false, high_seen_ = false;
-    std::optional<finding> end_line_, mark_, exit_;
-    // The sets whose first later use is looked for, by the variable's name in small letters.
-    std::unordered_map<std::string, finding> sets_;
-    std::vector<finding> decided_; // by this line, for earlier ones
+    std::uint64_t lines_ = 0;
+    bool byte_order_mark_ = false; // the script starts with one, which the lexer does not see
+    logical_line logical_;
+    batch_lexer lexer_;
+    byte_rules bytes_;
+    block_rules blocks_;
+    variables variables_;
+    std::optional<finding> exit_;
+    // The logical line under way: its text, where its lines start, the number of its first,
+    // and the line that reads a variable now.
+    std::string_view text_;
+    const std::vector<std::size_t> *starts_ = nullptr;
+    std::uint64_t first_line_ = 0, reading_line_ = 0;
+    std::size_t text_offset_ = 0; // of the line whose text is scanned
+    // Made once: where the rules hand their findings and the variables they read.
+    text_finding command_found_, text_found_;
+    variable_read read_;
+    command_visitor visit_;
+    std::uint64_t first_command_line_ = 0;
+    // The logical line's, kept from one line to the next for their room.
+    std::vector<std::string_view> lines_of_;
+    std::vector<finding> found_, sets_, decided_;
+    command_effects effects_;
 };

@@ -1,4 +1,4 @@
-#include "check/script_lines.h"
+#include "batch/script_lines.h"
 
 #include <cstdint>
 #include <cstdlib>

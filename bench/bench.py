@@ -280,6 +280,15 @@ def main():
           f"({'within' if check_ms <= CHECK_BUDGET_MS else 'OVER'} its budget of "
           f"{CHECK_BUDGET_MS} ms on this machine){base_note(times, 'check', True)}")
     race("norvane-check, 1,000,000 lines", times, "check")
+    # Lines that made an earlier lexer take time with the square of their length.
+    for name, line in (("80,000 times for a&", "for a&" * 80_000),
+                       ("400,000 times %%~$ then :", "%%~$" * 400_000 + ":")):
+        hostile = path("hostile.bat")
+        with open(hostile, "w") as f:
+            f.write(line + "\n")
+        ms = timed_run([ours["norvane-check"], hostile], os.devnull, folder, path("hostile.txt"),
+                       path("hostile.txt"), check=False) * 1000
+        print(f"norvane-check on one line of {name}: {ms:.0f} ms")
 
     checks = []
     # Its memory is that of the longest line, and of the variables it looks for.

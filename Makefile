@@ -1,5 +1,6 @@
 # Thin wrapper over the CMake presets.
-.PHONY: build run test test-sanitize test-i686 fuzz bench windows windows64 test-windows dist install clean
+.PHONY: build run test test-sanitize test-i686 fuzz bench windows windows64 test-windows \
+	test-flatten dist install clean
 
 build:
 	@cmake --preset release >/dev/null
@@ -50,6 +51,12 @@ windows64:
 # NORVANE_REQUIRE_WINDOWS is set, as it is in CI.
 test-windows:
 	@scripts/test-windows.sh
+
+# norvane-check --flatten against Wine's cmd.exe on FLATTEN_SCRIPTS random scripts (about two
+# a second); make test runs three.
+FLATTEN_SCRIPTS = 200
+test-flatten:
+	@scripts/test-flatten.sh $(FLATTEN_SCRIPTS)
 
 # The release packages, in build/dist: the same bytes from the same commit.
 dist:

@@ -46,6 +46,7 @@ MAX_CHECK_RSS_KIB = 4096
 # What norvane-check should take on the 1,000,000 lines; shown, not a verdict, since the
 # machine's speed decides it as much as the code does.
 CHECK_BUDGET_MS = 1000
+FLATTEN_BUDGET_MS = 2000  # norvane-check --flatten on them, likewise
 
 
 def timed_run(argv, stdin_path, folder, output, stdout_path=os.devnull, check=True):
@@ -280,6 +281,13 @@ def main():
           f"({'within' if check_ms <= CHECK_BUDGET_MS else 'OVER'} its budget of "
           f"{CHECK_BUDGET_MS} ms on this machine){base_note(times, 'check', True)}")
     race("norvane-check, 1,000,000 lines", times, "check")
+    # --flatten refuses those lines, line by line, and names why on standard error.
+    flatten_ms = statistics.median(interleaved({"flatten": functools.partial(
+        timed_run, [ours["norvane-check"], "--flatten", commands], os.devnull, folder,
+        path("refusals.txt"), check=False)}, max(3, rounds // 4))["flatten"]) * 1000
+    print(f"norvane-check --flatten on the 1,000,000 lines: {flatten_ms:.0f} ms "
+          f"({'within' if flatten_ms <= FLATTEN_BUDGET_MS else 'OVER'} its budget of "
+          f"{FLATTEN_BUDGET_MS} ms on this machine)")
     # Lines that made an earlier lexer take time with the square of their length.
     for name, line in (("80,000 times for a&", "for a&" * 80_000),
                        ("400,000 times %%~$ then :", "%%~$" * 400_000 + ":")):

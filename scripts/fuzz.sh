@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets side by side for SECONDS (default 600), each from a copy of its committed
 # corpus: one for each way of scanning, which fails where the program and the plain reference
-# disagree, and norvane-check, which fails where a finding points outside the script; each fails
-# on a crash. Findings are kept in build/fuzz/findings.
+# disagree, norvane-check, which fails where a finding points outside the script, and --flatten,
+# which fails where norvane-check names something in what it writes; each fails on a crash.
+# Findings are kept in build/fuzz/findings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
@@ -10,7 +11,8 @@ work=build/fuzz/runs
 mkdir -p "$work" build/fuzz/findings
 # Each target: its name, its program, its corpus.
 targets=("scalar scan:fuzz_commands_scalar:fuzz_corpus" "sse2 scan:fuzz_commands_sse2:fuzz_corpus"
-         "avx512 scan:fuzz_commands_avx512:fuzz_corpus" "norvane-check:fuzz_check:fuzz_corpus_check")
+         "avx512 scan:fuzz_commands_avx512:fuzz_corpus" "norvane-check:fuzz_check:fuzz_corpus_check"
+         "norvane-check --flatten:fuzz_flatten:fuzz_corpus_check")
 pids=()
 for target in "${targets[@]}"; do
     IFS=: read -r name program corpus <<<"$target"
@@ -34,6 +36,6 @@ for target in "${targets[@]}"; do
 done
 if [ $status -ne 0 ]; then
     echo "fuzzing found a difference or a crash (build/fuzz/findings):"
-    grep -h -B2 -A10 'ERROR\|differs\|stopped reading\|outside the script\|out of order\|does not parse' "$work"/*.log | head -40
+    grep -h -B2 -A10 'ERROR\|differs\|stopped reading\|outside the script\|out of order\|does not parse\|flattened into' "$work"/*.log | head -40
 fi
 exit $status

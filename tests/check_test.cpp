@@ -105,8 +105,8 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
         // The first byte of a joined line is plain, and % forms end with their line.
         {"echo a ^\n& cd x\n", "1:8 e block, 2:1 e block @1"},
         {"echo %a ^\n & cd y %\necho %a:b ^\n& cd z\n",
-         "1:6 w percent, 1:9 e block, 2:2 e block @1, 2:4 w folder 'cd', 2:9 w percent, "
-         "3:6 w percent, 3:11 e block, 4:1 e block @3"},
+         "1:6 n percent, 1:9 e block, 2:2 e block @1, 2:4 w folder 'cd', 2:9 n percent, "
+         "3:6 n percent, 3:11 e block, 4:1 e block @3"},
         {":: note ^\ncd x\n", "2:1 w folder 'cd'"},
         {"if a^\nif a==^\nrem a ^\necho \"^\"\necho ^^\necho ^^^\n",
          "1:5 e block, 2:1 e block @1, 2:7 e block, 3:1 e block @2, 3:7 e block, "
@@ -126,7 +126,7 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
          "1:5 e loop-variable 'a', 1:24 e loop-variable '~$PATH:a', "
          "1:35 e loop-variable '~dp$PATH:a'"},
         {"echo 100%% done\necho \"for %%i in (a) do x\"\n", "1:9 w percent, 2:11 w percent"},
-        {"echo 50%\necho 50% 50%\necho 100%%\n", "1:8 w percent, 3:9 w percent"},
+        {"echo 50%\necho 50% 50%\necho 100%%\n", "1:8 n percent, 3:9 w percent"},
         {"for %f in (a) do echo %f\n", ""},
         {"echo %1 %* %~dp0 %~nx0\nshift\n",
          "1:6 w arguments '1', 1:9 w arguments '*', 1:12 w arguments '~dp0', "
@@ -245,7 +245,7 @@ run check(std::vector<std::string_view> arguments, std::string_view standard_inp
           std::FILE *in = nullptr) {
     std::FILE *out = std::tmpfile(), *err = std::tmpfile();
     if (!in) in = file_of(standard_input);
-    const int status = run_check(arguments, {in, out, err});
+    const int status = run_check(arguments, {in, out, err, [] {}});
     run done{status, contents(out), contents(err)};
     for (std::FILE *f : {in, out, err})
         std::fclose(f);
@@ -315,18 +315,32 @@ std::FILE *failing_after(const std::string &text) {
 }
 
 TEST(Check, ExitStatusAndTotal) {
+    const std::string flattens = "; --flatten can rewrite it\n";
+    const auto blocked = [](const std::string &line) {
+        return "; --flatten cannot rewrite it: " + line + " blocks it\n";
+    };
     const struct {
         std::vector<std::string_view> arguments;
         std::string script;
         int status;
         std::string err;
     } rows[] = {
-        {{"-"}, "echo hi\n", 0, "norvane-check: no findings in 1 file\n"},
-        {{"-"}, "", 0, "norvane-check: no findings in 1 file\n"},
-        {{"-"}, "echo caf\xe9\n", 0, "norvane-check: 1 note in 1 file\n"},
-        {{"-"}, std::string("echo a\0b\n", 9), 1, "norvane-check: 1 warning in 1 file\n"},
-        {{"-"}, "exit\necho\n", 1, "norvane-check: 1 warning in 1 file\n"},
-        {{"-", "--"}, "cd x\ngoto y\n", 1, "norvane-check: 1 error and 1 warning in 1 file\n"},
+        {{"-"}, "echo hi\n", 0, "norvane-check: no findings in 1 file" + blocked("-:1")},
+        {{"-"}, "@echo hi\n", 0, "norvane-check: no findings in 1 file" + flattens},
+        {{"-"}, "", 0, "norvane-check: no findings in 1 file" + flattens},
+        {{"-"}, "echo caf\xe9\n", 0, "norvane-check: 1 note in 1 file" + blocked("-:1")},
+        {{"-"},
+         std::string("echo a\0b\n", 9),
+         1,
+         "norvane-check: 1 warning in 1 file" + blocked("-:1")},
+        {{"-"},
+         "@echo off\nexit\necho a\n",
+         1,
+         "norvane-check: 1 warning in 1 file" + blocked("-:2")},
+        {{"-", "--"},
+         "cd x\ngoto y\n",
+         1,
+         "norvane-check: 1 error and 1 warning in 1 file" + blocked("-:1")},
         {{"--", "-x"},
          "",
          2,
@@ -335,7 +349,8 @@ TEST(Check, ExitStatusAndTotal) {
          "cd x\n",
          2,
          "norvane-check: /no/such.bat: No such file or directory\n"
-         "norvane-check: 1 warning in 1 file; 1 file could not be read\n"},
+         "norvane-check: 1 warning in 1 file; 1 file could not be read" +
+             blocked("-:1")},
         {{"/no/a\nb\x1b[2J.bat"},
          "",
          2,
@@ -368,12 +383,37 @@ TEST(Check, ExitStatusAndTotal) {
          2,
          "norvane-check: unknown format '': it is gcc or json (norvane-check --help)\n"},
         {{"--help"}, "", 0, ""},
+        {{"--flatten", "-", "-"},
+         "",
+         2,
+         "norvane-check: --flatten takes one script (norvane-check --help)\n"},
+        {{"--script-path=", "-"},
+         "",
+         2,
+         "norvane-check: --script-path needs a path (norvane-check --help)\n"},
+        {{"--flatten", "/no/such.bat"},
+         "",
+         2,
+         "norvane-check: /no/such.bat: No such file or directory\n"},
+        {{"--flatten", "-"}, "@echo off\nset X=1\necho %X%\n", 0, ""},
+        {{"--flatten", "-"},
+         "@echo off\ngoto x\n",
+         1,
+         "-:2:1: error: goto cannot be flattened: the program runs its lines in the order they "
+         "stand; write them out in the order they should run [label]\n"
+         "norvane-check: - cannot be flattened: each line above keeps it\n"},
     };
     for (const auto &row : rows) {
         const run done = check(row.arguments, row.script);
         EXPECT_EQ(done.status, row.status) << row.script;
         EXPECT_EQ(done.err, row.err) << row.script;
     }
+    // The flattened script, with its own line ends; nothing where it cannot be flattened.
+    EXPECT_EQ(check({"--flatten", "--script-path", "C:\\p\\s.bat", "-"},
+                    "@echo off\r\nset X=1\r\necho %X% %~dp0\r\n")
+                  .out,
+              "set \"X=1\"&echo 1 C:\\p\\\r\n");
+    EXPECT_EQ(check({"--flatten", "-"}, "@echo off\ngoto x\n").out, "");
     EXPECT_EQ(check({"-"}, "cd x\n").out, "-:1:1: warning: cd does not carry to the next line; "
                                           "join the commands that need this folder with &&: "
                                           "cd /d X && cmd [folder]\n");
@@ -402,7 +442,9 @@ TEST(Check, ManyFilesUnderALowLimit) {
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     const run done = check(arguments);
     setrlimit(RLIMIT_NOFILE, &before);
-    EXPECT_EQ(done.err, "norvane-check: 40 warnings in 40 files\n");
+    EXPECT_EQ(done.err, "norvane-check: 40 warnings in 40 files; --flatten can rewrite 0 of "
+                        "them; " +
+                            names.front() + ":1 blocks the first it cannot\n");
 }
 
 } // namespace

@@ -4,11 +4,12 @@
 Usage: windows_test.py --exe EXE --check CHECK_EXE --machine i686|x86_64 --objdump OBJDUMP
                        --icon ICON --cc C_COMPILER --console-host CONSOLE_HOST
                        --probe PROBE_EXE --prefix WINEPREFIX [TESTS...]
-Executable needs no Wine; Probe, Dialogue, GeneratedProgram, KeyWait and CheckedScripts run
-under it.
+Executable needs no Wine; Probe, Dialogue, GeneratedProgram, KeyWait, CheckedScripts and
+Flattening run under it.
 """
 import argparse
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -17,6 +18,7 @@ import time
 import unittest
 
 import expected
+import flatten_scripts
 import wine
 
 ARGS = None
@@ -219,6 +221,113 @@ class CheckedScripts(unittest.TestCase):
                         self.assertNotEqual(as_batch, converted)
                     else:
                         self.assertEqual(as_batch, converted)
+
+
+def run_both_ways(test, lines, name="script.bat"):
+    """(output as a batch file, as the program, files left by each, the flattened script): the
+    script run by Wine's cmd.exe, then flattened by norvane-check, converted by norvane,
+    compiled and run; each from the same folder, which holds the fixture and the script.
+    None in place of the program's output where the script cannot be flattened."""
+    script = b"".join(line + b"\r\n" for line in lines)
+    cmd = os.path.join(ARGS.prefix, "drive_c", "windows", "system32", "cmd.exe")
+    with tempfile.TemporaryDirectory() as work:
+        root, build = os.path.join(work, "root"), os.path.join(work, "build")
+        folder = os.path.join(root, "top")
+        os.mkdir(build)
+
+        def fresh():
+            shutil.rmtree(root, ignore_errors=True)
+            for path, data in flatten_scripts.FIXTURE.items():
+                os.makedirs(os.path.dirname(os.path.join(folder, path)), exist_ok=True)
+                if data is not None:
+                    with open(os.path.join(folder, path), "wb") as f:
+                        f.write(data)
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(script)
+
+        fresh()
+        _, as_batch = wine.run(cmd, ["/c", name], ARGS.prefix, folder)
+        files_batch = tree(root)
+        fresh()
+        windows_path = "Z:" + os.path.join(folder, name).replace("/", "\\")
+        status, flat = wine.run(ARGS.check, ["--flatten", "--script-path=" + windows_path, name],
+                                ARGS.prefix, folder)
+        if status != 0:
+            return as_batch.rstrip(b"\r\n"), None, files_batch, None, flat
+        status, console = convert(build, b"prog.c\r\n" + flat + b"end\r\n")
+        test.assertEqual(status, 0, console)
+        subprocess.run([ARGS.cc, "-o", "prog.exe", "prog.c"], cwd=build, check=True)
+        _, as_program = wine.run(os.path.join(build, "prog.exe"), [], ARGS.prefix, folder)
+        return (as_batch.rstrip(b"\r\n"), as_program.rstrip(b"\r\n"), files_batch, tree(root),
+                flat)
+
+
+def tree(root):
+    """{path: bytes, or None for a folder} under `root`."""
+    found = {}
+    for folder, folders, files in os.walk(root):
+        for name in folders:
+            found[os.path.relpath(os.path.join(folder, name), root) + "/"] = None
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                found[os.path.relpath(os.path.join(folder, name), root)] = f.read()
+    return found
+
+
+class Flattening(unittest.TestCase):
+    """Each rewrite of norvane-check --flatten is exact: the script as a batch file and as the
+    program made of its flattened lines print the same and leave the same files."""
+    CASES = [  # what it shows, the script's lines
+        ("noise", [b"@echo off", b"rem note", b"", b":: more", b":unused", b"setlocal",
+                   b"echo hello", b"endlocal", b"exit /b"]),
+        ("set carried", [b"@echo off", b"set X=a b ", b"echo [%X%]", b"cmd /c echo child [%X%]",
+                         b"set X", b"set X=", b"echo [%X%]"]),
+        ("values built", [b"@echo off", b"set A=alpha", b"set B=%A%-%A:~1,3%-%A:ph=PH%",
+                          b'set "C=%B% and (more)"', b"echo [%C%]"]),
+        ("folders carried", [b"@echo off", b"cd sub", b"cd", b"type inner.txt", b"pushd deep",
+                             b"cd", b"popd", b"cd missing", b"cd", b"echo x> made.txt"]),
+        ("drive and cd /d", [b"@echo off", b"cd /d %~dp0sub", b"cd", b"Z:", b"cd"]),
+        ("block joined", [b"@echo off", b"if exist a.txt (", b"  echo one", b"  rem inside",
+                          b"  echo two", b") else (", b"  echo three", b")", b"echo after"]),
+        ("for set over lines", [b"@echo off", b"for %%f in (", b" a.txt", b" b.txt",
+                                b") do type %%f"]),
+        ("caret joined", [b"@echo off", b"echo one ^", b"two", b"for %%a in (1 2) ^",
+                          b"do echo [%%a]"]),
+        ("percent forms", [b"@echo off", b"echo 100%% done", b"echo 50% off",
+                           b"for %%f in (a.txt) do echo %%~nf %%~xf"]),
+        ("arguments", [b"@echo off", b"echo [%1][%*][%~1]", b"echo %~nx0 %~x0 %~dp0", b"shift",
+                       b"echo [%1]"]),
+        ("errorlevel joined", [b"@echo off", b"cmd /c exit 3", b"if errorlevel 2 echo two",
+                               b"cmd /c exit 0", b"if not errorlevel 1 echo zero"]),
+        ("leading quote", [b"@echo off", b'"%COMSPEC%" /c echo "a b"']),
+        ("always set", [b"@echo off", b"echo %OS% %SystemRoot%"]),
+        ("last exit", [b"@echo off", b"echo before", b"goto :eof"]),
+    ]
+    # Random scripts: three in make test, as many as NORVANE_FLATTEN_SCRIPTS says in make
+    # test-flatten.
+    SEEDS = range(int(os.environ.get("NORVANE_FLATTEN_SCRIPTS", "3")))
+
+    def test_each_rewrite_is_exact(self):
+        for what, lines in self.CASES:
+            with self.subTest(what):
+                batch, program, files_batch, files_program, flat = run_both_ways(self, lines)
+                self.assertIsNotNone(program, flat)
+                self.assertEqual(program, batch, flat)
+                self.assertEqual(files_program, files_batch, flat)
+
+    def test_random_scripts_run_alike(self):
+        refused = 0
+        for seed in self.SEEDS:
+            lines = flatten_scripts.script(seed)
+            with self.subTest(seed=seed):
+                batch, program, files_batch, files_program, flat = run_both_ways(self, lines)
+                if program is None:
+                    refused += 1  # never wrong
+                    continue
+                self.assertEqual(program, batch, b"\n".join(lines) + b"\n--\n" + flat)
+                self.assertEqual(files_program, files_batch, flat)
+        print(f"\n{len(self.SEEDS)} random scripts: {len(self.SEEDS) - refused} flattened and run "
+              f"alike both ways, {refused} refused", file=sys.stderr)
 
 
 class KeyWait(unittest.TestCase):

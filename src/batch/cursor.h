@@ -14,18 +14,22 @@
 #include <cstddef>
 #include <string_view>
 
-// For each byte: 1 where cursor::skip_text() stops outside quotes, 2 where it stops inside them.
+// For each byte: 1 where cursor::skip_text() stops outside quotes, 2 where it stops inside them;
+// 4 and 8 the same where % forms are expanded already, and a % is text.
 constexpr std::array<unsigned char, 256> text_stops = [] {
     std::array<unsigned char, 256> stops{};
-    for (const char c : std::string_view("\"%^&|<>()"))
-        stops[static_cast<unsigned char>(c)] = 1;
-    stops[static_cast<unsigned char>('"')] = stops[static_cast<unsigned char>('%')] = 3;
+    for (const char c : std::string_view("\"^&|<>()"))
+        stops[static_cast<unsigned char>(c)] = 1 | 4;
+    stops[static_cast<unsigned char>('"')] = 1 | 2 | 4 | 8;
+    stops[static_cast<unsigned char>('%')] = 1 | 2;
     return stops;
 }();
 
 class cursor {
   public:
-    explicit cursor(std::string_view text, std::size_t at = 0) : text_(text), at_(at) {
+    // `expanded`: the text's % forms are expanded already, so a % is a byte like any other.
+    explicit cursor(std::string_view text, std::size_t at = 0, bool expanded = false)
+        : text_(text), at_(at), expanded_(expanded) {
         past_join();
     }
 
@@ -49,8 +53,15 @@ class cursor {
     // Past bytes that are text whatever stands around them: outside quotes all but
     // " % ^ & | < > ( ), inside them all but " and %.
     void skip_text() {
-        const unsigned char mask = quoted_ ? 2 : 1;
-        while (at_ < text_.size() && !(text_stops[static_cast<unsigned char>(text_[at_])] & mask))
+        const unsigned char mask = (quoted_ ? 2 : 1) << (expanded_ ? 2 : 0);
+        const auto stops = [&](std::size_t i) {
+            return text_stops[static_cast<unsigned char>(text_[i])] & mask;
+        };
+        // Four bytes a turn where four remain: long values and long lines take most of it.
+        while (at_ + 4 <= text_.size() &&
+               !(stops(at_) | stops(at_ + 1) | stops(at_ + 2) | stops(at_ + 3)))
+            at_ += 4;
+        while (at_ < text_.size() && !stops(at_))
             ++at_;
         past_join();
     }
@@ -58,7 +69,7 @@ class cursor {
     // Past what starts here: a % form, a quote, a ^ (the byte after it is plain), a byte.
     void next() {
         const char c = text_[at_];
-        if (c == '%') {
+        if (c == '%' && !expanded_) {
             at_ = past_percent_form();
             plain_ = false;
         } else if (plain_) {
@@ -91,6 +102,7 @@ class cursor {
 
     std::string_view text_;
     std::size_t at_;
+    bool expanded_;
     bool quoted_ = false;
     bool plain_ = false;
 };

@@ -9,11 +9,10 @@ namespace {
 
 // A frame: the kind of block in the low bits, what runs in it above them.
 enum frame_bits : unsigned char {
-    plain_block = 0,
-    if_block = 1,   // the ( right after an if's condition
-    else_block = 2, // the ( right after an else
-    loop_block = 3, // the ( right after a for's do
-    for_set = 4,    // the set of a for, and ( within it
+    plain_block = 0, // an if's too: what follows its condition runs conditionally already
+    else_block = 1,  // the ( right after an else
+    loop_block = 2,  // the ( right after a for's do
+    for_set = 3,     // the set of a for, and ( within it
     kind_mask = 7,
     runs_conditionally = 8,
     runs_in_loop = 16,
@@ -31,7 +30,7 @@ struct lexer_run {
     std::vector<command> &waiting = lexer.waiting_;
     std::vector<batch_lexer::set_aside> &set_aside = lexer.set_aside_;
     line_shape shape{};
-    cursor c{text};
+    cursor c{text, 0, lexer.expanded_};
     separator before = separator::line_start;
     bool any_ran = false;           // a command (not an if's or a for's head) started
     std::size_t closed_waiting = 0; // `waiting_from` of the block that closed last
@@ -115,8 +114,7 @@ struct lexer_run {
             shape.opened_by_else = kind == else_block && shape.closed_at != nowhere;
         }
         unsigned char flags = frame_flags();
-        if (conditional_here() || kind == if_block || kind == else_block)
-            flags |= runs_conditionally;
+        if (conditional_here()) flags |= runs_conditionally;
         if (loop_here() || kind == loop_block) flags |= runs_in_loop;
         frames.push(static_cast<unsigned char>(kind | flags));
         c.next();
@@ -133,10 +131,9 @@ struct lexer_run {
     }
 
     void open_block() {
-        push_frame(before == separator::condition   ? if_block
-                   : before == separator::else_word ? else_block
-                   : before == separator::loop_do   ? loop_block
-                                                    : plain_block);
+        push_frame(before == separator::else_word ? else_block
+                   : before == separator::loop_do ? loop_block
+                                                  : plain_block);
         levels.push({false, false, false, waiting.size(), lexer.handed_over_});
         before = separator::open;
     }
@@ -450,19 +447,23 @@ struct lexer_run {
     }
 };
 
+bool batch_lexer::in_for_set() const {
+    return !frames_.empty() && (frames_.back() & kind_mask) == for_set;
+}
+
 line_shape batch_lexer::lex(std::string_view text, const command_visitor &visit) {
     lexer_run run{text, *this, visit};
     run.run();
     return run.shape;
 }
 
-std::size_t join_at(std::string_view line, bool first) {
+std::size_t join_at(std::string_view line, bool first, bool expanded) {
     if (first) {
         const std::string_view rest = after_blanks(line);
         if (!rest.empty() && rest.front() == ':') return nowhere;
     }
     if (line.empty() || line.back() != '^') return nowhere;
-    for (cursor c(line); !c.at_end(); c.next())
+    for (cursor c(line, 0, expanded); !c.at_end(); c.next())
         if (line[c.at()] == '^' && !c.quoted() && !c.plain() && c.at() + 1 == line.size())
             return c.at();
     return nowhere;

@@ -115,10 +115,14 @@ template <typename T> class run_stack {
 
 class batch_lexer {
   public:
+    // `expanded`: the lines' % forms are expanded already (see cursor).
+    explicit batch_lexer(bool expanded = false) : expanded_(expanded) {}
     // Splits `text`, one logical line, into its commands and hands each to `visit`, in the order
     // in which it learns whether another follows.
     line_shape lex(std::string_view text, const command_visitor &visit);
     std::uint64_t depth() const { return frames_.size(); }
+    // Whether the line that ended last left the set of a for open.
+    bool in_for_set() const;
 
   private:
     friend struct lexer_run;
@@ -136,8 +140,9 @@ class batch_lexer {
     // ends: what runs after the else does not run after it.
     struct set_aside {
         command held;
-        std::size_t level;
+        std::uint64_t level;
     };
+    bool expanded_;
     run_stack<unsigned char> frames_; // each open block: its kind, and what runs in it
     // The line under way's, kept from one line to the next for their room.
     run_stack<level> levels_;
@@ -147,5 +152,6 @@ class batch_lexer {
 };
 
 // Where a line of the script ends in a ^ that joins the next one to it, or `nowhere`. `first`:
-// whether the line starts a logical line (a label line joins nothing).
-std::size_t join_at(std::string_view line, bool first);
+// whether the line starts a logical line (a label line joins nothing); `expanded`: whether its %
+// forms are expanded already.
+std::size_t join_at(std::string_view line, bool first, bool expanded = false);

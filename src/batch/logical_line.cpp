@@ -4,7 +4,7 @@
 
 bool logical_line::add(std::string_view line) {
     const bool first = !joining_;
-    joining_ = join_at(line, first) != nowhere;
+    joining_ = join_at(line, first, expanded_) != nowhere;
     if (first) {
         starts_.assign(1, 0);
         if (!joining_) { // most lines join nothing: no copy

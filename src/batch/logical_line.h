@@ -9,6 +9,8 @@
 
 class logical_line {
   public:
+    // `expanded`: the lines' % forms are expanded already.
+    explicit logical_line(bool expanded = false) : expanded_(expanded) {}
     // Takes the script's next line, without its line end; true where that completes a logical
     // line, which text() then holds until the next call.
     bool add(std::string_view line);
@@ -22,5 +24,6 @@ class logical_line {
     std::string joined_;
     std::string_view text_;
     std::vector<std::size_t> starts_{0};
+    bool expanded_;
     bool joining_ = false;
 };

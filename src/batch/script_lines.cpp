@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string_view without_carriage_return(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-}
-
 // A line begun in an earlier block. It grows with realloc, which moves a large one by
 // remapping its pages rather than copying them, and never touches the room it has not used:
 // the memory it takes is that of the longest line, not twice that.
@@ -48,7 +43,14 @@ class started_line {
 
 } // namespace
 
-bool read_lines(std::FILE *in, const std::function<void(std::string_view)> &line) {
+bool read_lines(std::FILE *in,
+                const std::function<void(std::string_view line, std::string_view end)> &line) {
+    // The line without its carriage return, and its end.
+    const auto hand_over = [&](std::string_view text, bool line_feed) {
+        const bool carriage_return = !text.empty() && text.back() == '\r';
+        if (carriage_return) text.remove_suffix(1);
+        line(text, line_feed ? (carriage_return ? "\r\n" : "\n") : "");
+    };
     std::vector<char> block(1 << 16);
     started_line started;
     for (;;) {
@@ -57,10 +59,10 @@ bool read_lines(std::FILE *in, const std::function<void(std::string_view)> &line
         std::string_view rest(block.data(), size);
         for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
             if (started.empty()) {
-                line(without_carriage_return(rest.substr(0, end)));
+                hand_over(rest.substr(0, end), true);
             } else {
                 started.append(rest.substr(0, end));
-                line(without_carriage_return(started.view()));
+                hand_over(started.view(), true);
                 started.clear();
             }
             rest.remove_prefix(end + 1);
@@ -68,6 +70,10 @@ bool read_lines(std::FILE *in, const std::function<void(std::string_view)> &line
         started.append(rest);
     }
     if (std::ferror(in)) return false;
-    if (!started.empty()) line(without_carriage_return(started.view()));
+    if (!started.empty()) hand_over(started.view(), false);
     return true;
+}
+
+bool read_lines(std::FILE *in, const std::function<void(std::string_view)> &line) {
+    return read_lines(in, [&](std::string_view text, std::string_view) { line(text); });
 }

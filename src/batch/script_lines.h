@@ -9,3 +9,7 @@
 // Hands each line of `in`, without its line end, to `line`. False where reading failed, with
 // errno telling why; std::bad_alloc where a line is longer than memory holds.
 bool read_lines(std::FILE *in, const std::function<void(std::string_view)> &line);
+
+// The same, with the line end each line had: "\r\n", "\n", or none at the very end.
+bool read_lines(std::FILE *in,
+                const std::function<void(std::string_view line, std::string_view end)> &line);

@@ -34,6 +34,12 @@ bool same_any_case(std::string_view text, std::string_view word) {
                       [](char w, char t) { return small_letter(t) == w; });
 }
 
+bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return small_letter(x) == small_letter(y);
+           });
+}
+
 bool starts_with_word(std::string_view text, std::string_view word) {
     return text.size() >= word.size() && same_any_case(text.substr(0, word.size()), word) &&
            (text.size() == word.size() || ends_name(text[word.size()]));

@@ -39,5 +39,8 @@ std::size_t find_any_case(std::string_view text, std::string_view word);
 // Whether `text` is `word` (small letters) in any case.
 bool same_any_case(std::string_view text, std::string_view word);
 
+// Whether two names are the same to cmd: in any case.
+bool same_name(std::string_view a, std::string_view b);
+
 std::string_view after_blanks(std::string_view text);
 std::string_view before_blanks(std::string_view text);

@@ -3,3 +3,5 @@
 std::FILE *standard_input_as_bytes() {
     return stdin;
 }
+
+void standard_output_as_bytes() {}

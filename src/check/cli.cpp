@@ -3,6 +3,7 @@
 #include "batch/script_lines.h"
 #include "check/report.h"
 #include "check/script_checker.h"
+#include "flatten/flattener.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -14,22 +15,30 @@
 namespace {
 
 constexpr char usage[] =
-    "Usage: norvane-check [--format=gcc|json] FILE...\n"
+    "Usage: norvane-check [--format=gcc|json] [--script-path=PATH] FILE...\n"
+    "       norvane-check --flatten [--script-path=PATH] FILE\n"
     "Names each line of a batch script that does something else once norvane has turned it\n"
     "into a C program, where every line runs alone through system(). FILE - is standard input.\n"
     "\n"
-    "  --format=gcc   a line a finding: FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE] (the default)\n"
-    "  --format=json  one JSON array of findings, each with its file, line, column, severity,\n"
-    "                 rule and message\n"
-    "  --help         this text\n"
-    "  --version      the version\n"
+    "  --format=gcc        a line a finding: FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE] (the\n"
+    "                      default)\n"
+    "  --format=json       one JSON array of findings, each with its file, line, column,\n"
+    "                      severity, rule and message\n"
+    "  --flatten           write the script as lines that each run alone and together do what\n"
+    "                      the batch file does, or name the lines that keep it from that\n"
+    "  --script-path=PATH  the script's full path, for %~dp0 and its kin\n"
+    "  --help              this text\n"
+    "  --version           the version\n"
     "\n"
-    "Exit status: 0 where nothing but notes was found, 1 where a warning or an error was, 2\n"
-    "where a file could not be read or the options are wrong. The rules: man norvane-check.\n";
+    "Exit status: 0 where nothing but notes was found (with --flatten: where it was written), 1\n"
+    "where a warning or an error was (where a line keeps it from being flattened), 2 where a\n"
+    "file could not be read or the options are wrong. The rules: man norvane-check.\n";
 
 struct totals {
     std::uint64_t by_severity[3] = {};
     std::uint64_t checked = 0, unread = 0;
+    std::uint64_t flattenable = 0;
+    std::string first_block; // FILE:LINE of the first line that keeps a script from --flatten
 };
 
 std::string counted(std::uint64_t count, const char *what) {
@@ -54,6 +63,12 @@ std::string total_line(const totals &t) {
         if (t.unread) line += "; ";
     }
     if (t.unread) line += counted(t.unread, "file") + " could not be read";
+    if (t.checked == 1)
+        line += t.flattenable ? "; --flatten can rewrite it"
+                              : "; --flatten cannot rewrite it: " + t.first_block + " blocks it";
+    else if (t.checked > 1)
+        line += "; --flatten can rewrite " + std::to_string(t.flattenable) + " of them" +
+                (t.first_block.empty() ? "" : "; " + t.first_block + " blocks the first it cannot");
     return line + "\n";
 }
 
@@ -68,39 +83,98 @@ std::string shown_name(std::string_view name) {
     return text;
 }
 
-// Checks one script; false where it could not be read.
-bool check_file(std::string_view name, const check_streams &streams, report_writer &report,
-                totals &t) {
+struct options {
+    report_format format = report_format::gcc;
+    bool flatten = false;
+    std::string script_path;
+    std::vector<std::string_view> files;
+};
+
+// Opens a script by its name, - for standard input; says why not where it cannot.
+std::FILE *open_script(std::string_view name, const check_streams &streams) {
     const std::string path(name);
     std::FILE *in = name == "-" ? streams.standard_input : std::fopen(path.c_str(), "rb");
-    if (!in) {
-        say(streams.err, shown_name(path) + ": " + std::strerror(errno));
-        return false;
-    }
-    script_checker checker([&](const finding &f) {
-        ++t.by_severity[static_cast<int>(severity_of(f.message))];
-        report.add(name, f);
-    });
+    if (!in) say(streams.err, shown_name(path) + ": " + std::strerror(errno));
+    return in;
+}
+
+// Reads a script's lines into `line`; says why where that fails.
+bool read_script(std::string_view name, std::FILE *in, const check_streams &streams,
+                 const std::function<void(std::string_view, std::string_view)> &line) {
     std::string failure;
     try {
-        if (!read_lines(in, [&](std::string_view line) { checker.check_line(line); }))
-            failure = std::strerror(errno);
+        if (!read_lines(in, line)) failure = std::strerror(errno);
     } catch (const std::bad_alloc &) {
         failure = "a line longer than memory holds";
     }
     if (in != streams.standard_input) std::fclose(in);
-    if (!failure.empty()) {
-        say(streams.err, shown_name(path) + ": " + failure);
-        return false;
-    }
+    if (failure.empty()) return true;
+    say(streams.err, shown_name(name) + ": " + failure);
+    return false;
+}
+
+// Checks one script, and whether --flatten could rewrite it; false where it could not be read.
+bool check_file(std::string_view name, const check_streams &streams, const options &o,
+                report_writer &report, totals &t) {
+    std::FILE *in = open_script(name, streams);
+    if (!in) return false;
+    script_checker checker([&](const finding &f) {
+        ++t.by_severity[static_cast<int>(severity_of(f.message))];
+        report.add(name, f);
+    });
+    // Only the first line that keeps it from --flatten is named: the rest is not looked at.
+    std::uint64_t blocked = 0;
+    flattener judge(
+        {o.script_path}, [](std::string_view, std::string_view) {},
+        [&](const finding &f) { blocked = blocked ? std::min(blocked, f.line) : f.line; });
+    const bool read =
+        read_script(name, in, streams, [&](std::string_view line, std::string_view end) {
+            checker.check_line(line);
+            if (!blocked) judge.add_line(line, end);
+        });
+    if (!read) return false;
     checker.finish();
+    if (!blocked) judge.finish();
+    if (!blocked)
+        ++t.flattenable;
+    else if (t.first_block.empty())
+        t.first_block = shown_name(name) + ":" + std::to_string(blocked);
     return true;
 }
 
-struct options {
-    report_format format = report_format::gcc;
-    std::vector<std::string_view> files;
-};
+// --flatten: the script rewritten on `out`, or nothing there and why not on `err`.
+int flatten_file(const options &o, const check_streams &streams) {
+    const std::string_view name = o.files.front();
+    std::FILE *in = open_script(name, streams);
+    if (!in) return 2;
+    std::string flat;
+    bool refused = false;
+    report_writer refusals(streams.err, report_format::gcc);
+    flattener f(
+        {o.script_path},
+        [&](std::string_view text, std::string_view end) { flat.append(text).append(end); },
+        [&](const finding &refusal) {
+            refused = true;
+            refusals.add(name, refusal);
+        });
+    if (!read_script(name, in, streams,
+                     [&](std::string_view line, std::string_view end) { f.add_line(line, end); }))
+        return 2;
+    f.finish();
+    refusals.close();
+    if (refused) {
+        say(streams.err, shown_name(name) + " cannot be flattened: each line above keeps it");
+        return 1;
+    }
+    streams.out_as_bytes();
+    std::fwrite(flat.data(), 1, flat.size(), streams.out);
+    if (std::fflush(streams.out) != 0 || std::ferror(streams.out)) {
+        say(streams.err,
+            std::string("the flattened script could not be written: ") + std::strerror(errno));
+        return 2;
+    }
+    return 0;
+}
 
 // Reads the arguments into `o`. Returns the exit status where the run ends with them: after the
 // help or the version, or at a wrong option.
@@ -109,6 +183,15 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
     const auto shown = [&](const char *text) {
         std::fputs(text, streams.out);
         return std::fflush(streams.out) == 0 ? 0 : 2;
+    };
+    // --NAME=VALUE or --NAME VALUE.
+    const auto value_of = [&](std::string_view a, std::string_view option, std::size_t &i) {
+        return a.size() > option.size()   ? a.substr(option.size() + 1)
+               : i + 1 < arguments.size() ? arguments[++i]
+                                          : "";
+    };
+    const auto is = [](std::string_view a, std::string_view option) {
+        return a == option || a.substr(0, option.size() + 1) == std::string(option) + "=";
     };
     bool options_end = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -121,10 +204,16 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
             return shown(usage);
         } else if (a == "--version") {
             return shown("norvane-check " NORVANE_VERSION "\n");
-        } else if (a == "--format" || a.substr(0, 9) == "--format=") {
-            const std::string_view value = a.size() > 8               ? a.substr(9)
-                                           : i + 1 < arguments.size() ? arguments[++i]
-                                                                      : "";
+        } else if (a == "--flatten") {
+            o.flatten = true;
+        } else if (is(a, "--script-path")) {
+            o.script_path = value_of(a, "--script-path", i);
+            if (o.script_path.empty()) {
+                say(streams.err, "--script-path needs a path (norvane-check --help)");
+                return 2;
+            }
+        } else if (is(a, "--format")) {
+            const std::string_view value = value_of(a, "--format", i);
             if (value != "gcc" && value != "json") {
                 say(streams.err, "unknown format '" + shown_name(value) +
                                      "': it is gcc or json (norvane-check --help)");
@@ -141,6 +230,10 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
             "no script named: name one, or - for standard input (norvane-check --help)");
         return 2;
     }
+    if (o.flatten && o.files.size() > 1) {
+        say(streams.err, "--flatten takes one script (norvane-check --help)");
+        return 2;
+    }
     return std::nullopt;
 }
 
@@ -149,10 +242,11 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
 int run_check(const std::vector<std::string_view> &arguments, const check_streams &streams) {
     options o;
     if (const auto status = read_options(arguments, streams, o)) return *status;
+    if (o.flatten) return flatten_file(o, streams);
     totals t;
     report_writer report(streams.out, o.format);
     for (const std::string_view file : o.files)
-        ++(check_file(file, streams, report, t) ? t.checked : t.unread);
+        ++(check_file(file, streams, o, report, t) ? t.checked : t.unread);
     const bool written = report.close();
     const int error = errno;
     std::fputs(total_line(t).c_str(), streams.err);

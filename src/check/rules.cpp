@@ -1,5 +1,6 @@
 #include "check/rules.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -56,9 +57,9 @@ constexpr message_row messages[] = {
     {message_id::percent, "percent", severity::warning,
      "%% is a batch file's way of writing %: a command line keeps both, so the command gets "
      "%%; write one %"},
-    {message_id::lone_percent, "percent", severity::warning,
+    {message_id::lone_percent, "percent", severity::note,
      "a % with no other on its line: a batch file drops it, but a command line keeps it; "
-     "remove it"},
+     "remove it where the program should not show it"},
     {message_id::argument, "arguments", severity::warning,
      "%{subject} stands for an argument of the batch file (%0 for its name), and the program "
      "has none: it stays as written; put the value in its place"},
@@ -116,6 +117,69 @@ constexpr message_row messages[] = {
      "a byte from 0x80 up: the program's commands are read in the Windows (ANSI) code page, a "
      "batch file in the console's (OEM) code page, so it may stand for another letter; save "
      "the script in the Windows code page, or keep such names ASCII"},
+    {message_id::flat_echo_on, "echo", severity::error,
+     "echo is on from here, so a batch file shows each command before it runs it, and the "
+     "program shows none; start the script with @echo off"},
+    {message_id::flat_echo_state, "echo", severity::error,
+     "echo alone shows whether echo is on, which is off here and on in the program; write echo. "
+     "for an empty line"},
+    {message_id::flat_goto, "label", severity::error,
+     "goto cannot be flattened: the program runs its lines in the order they stand; write them "
+     "out in the order they should run"},
+    {message_id::flat_call, "call", severity::error,
+     "call cannot be flattened: it expands % forms once more, and a label's or a batch file's "
+     "lines would run within this one; write out what it does"},
+    {message_id::flat_batch_file, "call-script", severity::error,
+     "{subject} takes over from a batch file, whose lines after it then never run, but the "
+     "program goes on; end the script with it"},
+    {message_id::flat_set_prompt, "variable", severity::error,
+     "set /p takes its value as the script runs, so the lines after it cannot be given it"},
+    {message_id::flat_arithmetic, "arithmetic", severity::error,
+     "set /a cannot be flattened: the program would show its result; write set NAME=value with "
+     "the value it works out"},
+    {message_id::flat_branch_set, "variable", severity::error,
+     "this set runs in a branch, a loop or a pipe, so the lines after it cannot be given its "
+     "value; set it unconditionally, or make it part of the script's last line"},
+    {message_id::flat_branch_folder, "folder", severity::error,
+     "this change of folder runs in a branch, a loop or a pipe, so the lines after it cannot be "
+     "given its folder; change it unconditionally, or make it part of the script's last line"},
+    {message_id::flat_unset, "variable", severity::error,
+     "%{subject}% is read here, but the script does not set it: a batch file reads it as nothing "
+     "where it is unset, a command line as its name; set it earlier in the script"},
+    {message_id::flat_dynamic, "variable", severity::error,
+     "%{subject}% cannot be flattened here: the program reads it otherwise (the folder a line "
+     "starts in, the status of the line before, its own command line); write its value"},
+    {message_id::flat_script_path, "arguments", severity::error,
+     "{subject} stands for the script's own path; give it with --script-path=PATH"},
+    {message_id::flat_argument, "arguments", severity::error,
+     "{subject} cannot be flattened: it is the name the script was started by, or depends on "
+     "its file (short name, attributes, time, size) or on PATH; write the value"},
+    {message_id::flat_percent, "percent", severity::error,
+     "a command line would read %{subject}% here as a variable of its own; write it otherwise"},
+    {message_id::flat_delayed, "delayed", severity::error,
+     "an ! with delayed expansion on cannot be flattened: the program runs with it off"},
+    {message_id::flat_exit, "exit", severity::error,
+     "exit ends a batch file here, but the program goes on to the lines after it; end the "
+     "script with it"},
+    {message_id::flat_errorlevel, "errorlevel", severity::error,
+     "this test of errorlevel cannot be joined to the command it tests: the line before it is "
+     "no plain command of its own; join them by hand with &"},
+    {message_id::flat_block_line, "block", severity::error,
+     "this line of a block cannot be joined to the others exactly: it holds a label, a comment "
+     "after a command, an open quote, or ends in & or |; write it otherwise"},
+    {message_id::flat_long_line, "long-line", severity::error,
+     "flattened, this line would be {subject} bytes long, and cmd.exe runs at most 8191; split "
+     "it"},
+    {message_id::flat_eof_mark, "eof-mark", severity::error,
+     "a Ctrl-Z cannot be flattened: norvane's input ends at it; remove it"},
+    {message_id::flat_setlocal, "setlocal", severity::error,
+     "this setlocal cannot be flattened: in a branch, or with extensions off"},
+    {message_id::flat_parse, "syntax", severity::error,
+     "cmd reads this line in a way that cannot be flattened exactly ({subject}); write it "
+     "otherwise"},
+    {message_id::flat_unclean, "flatten", severity::error,
+     "flattened, this line would still hold what norvane-check's {subject} rule names; write "
+     "it otherwise"},
 };
 
 const message_row &row_of(message_id id) {
@@ -124,7 +188,7 @@ const message_row &row_of(message_id id) {
 
 } // namespace
 
-static_assert(sizeof messages / sizeof messages[0] == int(message_id::code_page) + 1,
+static_assert(sizeof messages / sizeof messages[0] == int(message_id::flat_unclean) + 1,
               "a row for every message");
 
 const char *rule_of(message_id message) {
@@ -156,14 +220,19 @@ void append_message(std::string &out, const finding &f) {
 }
 
 void append_escaped(std::string &out, std::string_view text, bool keep_high) {
-    for (const char c : text) {
+    const auto shown = [&](char c) {
         const auto b = static_cast<unsigned char>(c);
-        if ((b >= 0x20 && b < 0x7F) || (keep_high && b >= 0x80)) {
-            out += c;
-        } else {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", b);
-            out += escape;
-        }
+        return (b >= 0x20 && b < 0x7F) || (keep_high && b >= 0x80);
+    };
+    while (!text.empty()) {
+        // A run of bytes shown as they are, at once.
+        const auto run = std::find_if_not(text.begin(), text.end(), shown);
+        out.append(text.data(), std::size_t(run - text.begin()));
+        text.remove_prefix(std::size_t(run - text.begin()));
+        if (text.empty()) break;
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[0]));
+        out += escape;
+        text.remove_prefix(1);
     }
 }

@@ -92,7 +92,15 @@ bool script_path_form(std::string_view path, std::string_view modifiers, std::st
     return true;
 }
 
-// Whether a % stands in the value other than in a kept variable.
+} // namespace
+
+bool edit_value(const flat_text &value, std::string_view edit, std::string &result) {
+    if (!value.kept.empty()) return false; // a variable the program expands stands in it
+    if (!edit.empty() && edit.front() == '~') return substring(value.text, edit, result);
+    return edit.find('=') != nowhere && substitution(value.text, edit, result);
+}
+
+// Whether a % stands in the text other than in a kept variable.
 bool holds_percent(const flat_text &value) {
     std::size_t from = 0;
     for (const auto &[start, end] : value.kept) {
@@ -100,14 +108,6 @@ bool holds_percent(const flat_text &value) {
         from = end;
     }
     return value.text.find('%', from) != nowhere;
-}
-
-} // namespace
-
-bool edit_value(const flat_text &value, std::string_view edit, std::string &result) {
-    if (!value.kept.empty()) return false; // a variable the program expands stands in it
-    if (!edit.empty() && edit.front() == '~') return substring(value.text, edit, result);
-    return edit.find('=') != nowhere && substitution(value.text, edit, result);
 }
 
 std::size_t expanded_line::source_of(std::size_t text_at) const {

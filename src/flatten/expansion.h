@@ -46,6 +46,9 @@ void expand_line(std::string_view line, const expansion_input &in, expanded_line
 // is taken as no variable's name; `kept` are expanded alike.
 std::size_t read_otherwise(const flat_text &text);
 
+// Whether a % stands in `text` other than in a kept variable.
+bool holds_percent(const flat_text &text);
+
 // What cmd makes of VALUE:~a,b and VALUE:old=new (`edit` is what follows the colon), or false
 // where it cannot be worked out here.
 bool edit_value(const flat_text &value, std::string_view edit, std::string &result);

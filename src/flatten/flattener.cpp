@@ -101,6 +101,9 @@ bool value_of(const flat_text &line, std::size_t at, std::size_t from, std::size
 // The rule norvane-check names first in `text`, read as text of a line, where it names more
 // than a note; or null.
 const char *unclean(std::string_view text) {
+    if (text.find('\0') != nowhere) return rule_of(message_id::nul);
+    if (text.find('\r') != nowhere) return rule_of(message_id::cr_only);
+    if (text.find('\x1A') != nowhere) return rule_of(message_id::eof_mark);
     const char *named = nullptr;
     scan_text(
         text, false,
@@ -433,10 +436,6 @@ void flattener::end_statement() {
                 } else if (value.text.find('"') != nowhere) {
                     refuse_at(k.at, message_id::flat_parse, "a value with a quote");
                     effects.push_back({effect::set, std::string(set.name), flat_text{}});
-                } else if (const char *rule = unclean(value.text)) {
-                    // It goes in front of every later line as it is.
-                    refuse_at(k.at, message_id::flat_unclean, rule);
-                    effects.push_back({effect::set, std::string(set.name), flat_text{}});
                 } else {
                     std::optional<flat_text> given;
                     if (!value.text.empty()) given = std::move(value);
@@ -578,6 +577,24 @@ void flattener::end_statement() {
     for (finding &f : unless_last)
         unless_last_.push_back(std::move(f));
 
+    // What goes in front of every later line as it is: norvane-check must find nothing in it
+    // but notes there too.
+    for (const effect &e : effects) {
+        if (refusals_ != refusals_before) break; // refused already: its values are not carried
+        const char *rule = nullptr;
+        if (e.kind == effect::set) rule = unclean(e.name);
+        if (!rule && e.value) rule = unclean(e.value->text);
+        if (rule) refuse(first_line, 1, message_id::flat_unclean, rule);
+        // A % or ! there could pair with one of a later line's, which reads otherwise then.
+        if (!rule &&
+            ((e.value && holds_percent(*e.value)) || e.name.find('%') != std::string::npos))
+            refuse(first_line, 1, message_id::flat_parse,
+                   "a % in what goes in front of each later line");
+        else if (!rule && ((e.value && e.value->text.find('!') != std::string::npos) ||
+                           e.name.find('!') != std::string::npos))
+            refuse(first_line, 1, message_id::flat_parse,
+                   "a ! in what goes in front of each later line");
+    }
     // A statement refused leaves what it set unknown: read as nothing after it, so that its
     // refusal is not named again in every line that reads it.
     const bool refused_here = refusals_ != refusals_before;

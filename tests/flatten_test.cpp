@@ -112,6 +112,7 @@ TEST(Flatten, EachRewriteAndEachRefusal) {
          "refused: 2:1 flatten, 3:1 flatten"},
         {"@echo off\nset OUT!=T\necho a!b\n", "refused: 2:1 syntax"},
         {"@echo off\nset A=5%%\necho b%%\n", "refused: 2:1 syntax"},
+        {"@echo off\ncd t (x\ncd \"a\necho b\n", "refused: 2:1 syntax, 3:1 syntax"},
         {"@echo off\nset A=" + std::string(8200, 'x') + "\nset A=%A%b\necho %A%\n",
          "refused: 2:1 long-line, 3:7 variable, 4:1 echo"},
         {"@echo off\nsetlocal disableextensions\n", "refused: 2:1 setlocal"},

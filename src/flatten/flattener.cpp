@@ -114,6 +114,17 @@ const char *unclean(std::string_view text) {
     return named;
 }
 
+// Whether `text` ends as a command that the next one can follow after &: no quote left open,
+// no bracket or ^ outside quotes.
+bool closed_command(std::string_view text) {
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') quoted = !quoted;
+        if (!quoted && (c == '(' || c == ')' || c == '^')) return false;
+    }
+    return !quoted;
+}
+
 // The bytes [from, to) of `line`, with the kept variables within.
 flat_text slice(const flat_text &line, std::size_t from, std::size_t to) {
     flat_text part{line.text.substr(from, to - from), {}};
@@ -594,6 +605,10 @@ void flattener::end_statement() {
                            e.name.find('!') != std::string::npos))
             refuse(first_line, 1, message_id::flat_parse,
                    "a ! in what goes in front of each later line");
+        else if (!rule && e.kind == effect::folder && !closed_command(e.value->text))
+            refuse(first_line, 1, message_id::flat_parse,
+                   "an open quote, a bracket or a ^ in a change of folder that goes in front "
+                   "of each later line");
     }
     // A statement refused leaves what it set unknown: read as nothing after it, so that its
     // refusal is not named again in every line that reads it.

@@ -81,8 +81,8 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
          "1:12 e block, 2:1 e block @1, 3:1 e block @1, 3:16 e block, 4:1 e block @3, "
          "5:1 e block @3"},
         {"if 1==1 (\n  set X=%X:)=%\n  cd y\n)\n",
-         "1:9 e block, 2:3 e block @1, 3:3 w folder 'cd', 3:3 e block @1, 4:1 e block @1, "
-         "2:3 w variable 'X'"},
+         "1:9 e block, 2:3 e block @1, 2:9 n unset 'X', 3:3 w folder 'cd', 3:3 e block @1, "
+         "4:1 e block @1, 2:3 w variable 'X'"},
         {"for %%a in (\n one\n two\n) do echo item %%a\n",
          "1:5 e loop-variable 'a', 1:12 e block, 2:2 e block @1, 3:2 e block @1, 4:1 e block @1, "
          "4:16 e loop-variable 'a'"},
@@ -138,8 +138,9 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
          "5:1 w folder 'D:', 6:1 w folder 'cd', 7:12 w folder 'cd'"},
         {"if %n% equ 1 cd x\ncd x 2>&1\n>nul cd b\ncall cd c\ncall pushd d\n,;=cd e\n"
          "echo \"a^\" & cd f\nif \"a^\"==\"a^\" cd g\n",
-         "1:14 w folder 'cd', 2:1 w folder 'cd', 3:1 w folder 'cd', 4:1 w folder 'cd', "
-         "5:1 w folder 'pushd', 6:4 w folder 'cd', 7:13 w folder 'cd', 8:15 w folder 'cd'"},
+         "1:4 n unset 'n', 1:14 w folder 'cd', 2:1 w folder 'cd', 3:1 w folder 'cd', "
+         "4:1 w folder 'cd', 5:1 w folder 'pushd', 6:4 w folder 'cd', 7:13 w folder 'cd', "
+         "8:15 w folder 'cd'"},
         {"cd sub &\ncd sub &&\ncd build & rem go\npushd b & :: x\n",
          "1:1 w folder 'cd', 2:1 w folder 'cd', 3:1 w folder 'cd', 4:1 w folder 'pushd'"},
         {"cd /d X && make\npushd x & dir\nD: & dir\necho cd x\nrem cd x\nDD:\ncd \ncd "
@@ -192,6 +193,33 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
         {"call build.bat\ncall \"x y.CMD\" a\n",
          "1:1 n call-script 'build.bat', 2:1 n call-script 'x y.CMD'"},
         {"call prog.exe\necho call a.bat\ncall .bat\n", ""},
+        // A name call may find as a batch file; one started without call, with lines after it.
+        {"call conda activate\ncall tools\\setup x\ncall echo.\ncall cd\ncall %T%\n",
+         "1:1 n call-script 'conda', 2:1 n call-script 'tools\\setup'"},
+        {"other.bat\necho after\nb.CMD x\n", "1:1 w call-script 'other.bat' @2"},
+        {"echo a\nother.bat\n:: only comments after\n", ""},
+        // A set with commands after it on its line: only a later line that reads it is told.
+        {"set X=1& echo hi\necho %X%\nset Y=1& echo %Y%\nset Z=1& echo\nset Z=2\n",
+         "1:1 w variable 'X' @2, 3:15 n unset 'Y', 5:1 w variable 'Z'"},
+        // A variable nothing set: a note once a name, a warning where an if tests it for empty.
+        {"echo [%SPHINXOPTS%] %Path% %cd% %random%\nif \"%JAVA_HOME%\"==\"\" echo none\n"
+         "if not [%JAVA_HOME%]==[] echo x\nif %X%.==. echo x\necho %SPHINXOPTS%\n",
+         "1:7 n unset 'SPHINXOPTS', 2:5 w unset 'JAVA_HOME', 3:9 w unset 'JAVA_HOME', "
+         "4:4 w unset 'X'"},
+        {"set A=1\nif \"%A%\"==\"\" echo x\nset /a B=1, C=2 >nul\necho %C% %E%\n",
+         "1:1 w variable 'A' @2, 4:10 n unset 'E', 3:1 w variable 'B'"},
+        {"if \"%A%\"==\"x\" echo a\nif \"%B%x\"==\"\" echo b\n",
+         "1:5 n unset 'A', 2:5 n unset 'B'"},
+        {"call :init\necho %A%\n", "1:1 e label 'init'"},
+        {"for %%a in (x) do set %%a=1\necho %x%\n",
+         "1:5 e loop-variable 'a', 1:23 e loop-variable 'a', 1:19 w variable '%%a'"},
+        // The lines a goto that always runs jumps over, up to a label.
+        {"goto end\necho a\n\necho b\n:end\necho c\ngoto :eof\nrem x\n:sub\necho d\n"
+         "goto x\necho e\n",
+         "1:1 e label, 5:1 w label, 2:1 w skipped 'lines 2-4' @1, 7:1 e label, 9:1 w label, "
+         "11:1 e label, 12:1 w skipped 'line 12' @11"},
+        {"if x==y goto a\necho a\necho b & goto c\n:c\n(goto d)\necho d\n",
+         "1:9 e label, 3:10 e label, 4:1 w label, 5:2 e label"},
         {"rem caf\xe9\necho caf\xe9\necho \xe9\n", "2:9 n code-page"},
         {"rem %1 %%f !x! cd\n:: %1 set x=1\necho a & rem %1 cd\n", ""},
         // What a later line decides comes after that line's own findings.

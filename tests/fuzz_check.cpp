@@ -25,7 +25,8 @@ namespace {
 bool decided_later(message_id m) {
     return m == message_id::end_line || m == message_id::eof_mark || m == message_id::exit ||
            m == message_id::variable_used || m == message_id::variable_set_again ||
-           m == message_id::variable_unused;
+           m == message_id::variable_unused || m == message_id::batch_without_call ||
+           m == message_id::skipped;
 }
 
 // A JSON value at `at`, past its end, or nullptr: enough of JSON for the report's array of

@@ -158,7 +158,7 @@ class CheckedScripts(unittest.TestCase):
         ({"arguments"}, [b"echo [%1][%~dp0]"]),
         ({"errorlevel"}, [b"cmd /c exit 3", b"if errorlevel 1 echo seen"]),
         ({"exit"}, [b"exit", b"echo after"]),
-        ({"label"}, [b"goto done", b"echo skipped", b":done"]),
+        ({"label", "skipped"}, [b"goto done", b"echo skipped", b":done"]),
         ({"quotes"}, [b'"cmd" /c "echo a b"']),
         ({"delayed", "setlocal"}, [b"setlocal enabledelayedexpansion", b"set X=1& echo [!X!]"]),
         # % forms expand for the whole line, and a condition's command runs first.
@@ -188,16 +188,26 @@ class CheckedScripts(unittest.TestCase):
         ({"variable"},
          [b'set P="q"', b'if defined P (set P=%P:"=%) else (set P=x)', b"echo [%P%]",
           b"echo after"]),
-        ({"block", "folder", "variable"}, [b"if 1==1 (", b"  set X=%X:)=%", b"  cd \\", b")", b"cd"]),
+        ({"block", "folder", "unset", "variable"},
+         [b"if 1==1 (", b"  set X=%X:)=%", b"  cd \\", b")", b"cd"]),
         # path, set /a and a lone %.
         ({"variable"}, [b"path C:\\bin", b"path"]),
         ({"arithmetic"}, [b"set /a 2+3"]),
         ({"percent"}, [b"echo 50%"]),
+        # A set followed on its line, a variable nothing set, a batch file called by its bare
+        # name or started without call (sets.bat sets X).
+        ({"variable"}, [b"set X=1& echo hi", b"echo A[%X%]"]),
+        ({"unset"}, [b"echo [%SPHINXOPTS%]"]),
+        ({"unset"}, [b'if "%JAVA_HOME%"=="" (echo none) else (echo set)']),
+        ({"call-script"}, [b"call sets", b"echo A[%X%]"]),
+        ({"call-script"}, [b"sets.bat", b"echo after"]),
         (set(), [b"echo hello", b"echo ^& cd x", b"cd /d", b"set /a 2+3 >nul", b"cd \\ && cd"]),
     ]
 
     def test_each_rule_changes_what_the_program_prints(self):
         with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "sets.bat"), "wb") as f:
+                f.write(b"set X=1\r\n")
             names = []
             for i, (rules, lines) in enumerate(self.SCRIPTS):
                 names.append(f"{'-'.join(sorted(rules)) or 'clean'}-{i}.bat")

@@ -1,11 +1,18 @@
 #include "check/command_rules.h"
 
 #include "batch/commands.h"
+#include "batch/percent.h"
 #include "batch/text.h"
 
 #include <algorithm>
 
 namespace {
+
+std::string_view unquoted(std::string_view text) {
+    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+    if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+    return text;
+}
 
 std::string_view first_word(std::string_view text) {
     std::size_t end = 0;
@@ -30,6 +37,68 @@ void read_called(std::string_view text, const variable_read &read) {
     }
 }
 
+bool is_script(std::string_view name) {
+    return ends_with_any_case(name, ".bat") || ends_with_any_case(name, ".cmd");
+}
+
+// The commands cmd runs itself, which call runs as they are.
+bool built_in(std::string_view name) {
+    static constexpr std::string_view names[] = {
+        "assoc",    "break",  "call",  "cd",   "chdir",    "cls",    "color",  "copy",   "date",
+        "del",      "dir",    "dpath", "echo", "endlocal", "erase",  "exit",   "for",    "ftype",
+        "goto",     "if",     "keys",  "md",   "mkdir",    "mklink", "move",   "path",   "pause",
+        "popd",     "prompt", "pushd", "rd",   "rem",      "ren",    "rename", "rmdir",  "set",
+        "setlocal", "shift",  "start", "time", "title",    "type",   "ver",    "verify", "vol",
+    };
+    return std::any_of(std::begin(names), std::end(names),
+                       [&](std::string_view n) { return same_any_case(name, n); });
+}
+
+// A name that call may find on PATH as a batch file: no extension, no built-in command, and
+// written out, not made as the line runs.
+bool may_be_script(std::string_view name) {
+    if (name.empty() || name.find_first_of("%!") != nowhere) return false;
+    const std::size_t folder_end = name.find_last_of("\\/:");
+    const std::string_view file = folder_end == nowhere ? name : name.substr(folder_end + 1);
+    return !file.empty() && file.find('.') == nowhere && !built_in(name);
+}
+
+// The %NAME% forms that an if's condition compares with nothing: "%X%"=="", [%X%]==[],
+// %X%.==.: the side without the form is the other side.
+void find_empty_tests(std::string_view line, const command &k, std::vector<std::size_t> &at) {
+    const std::string_view condition = line.substr(k.condition_at, k.end - k.condition_at);
+    const std::size_t equals = condition.find("==");
+    if (equals == nowhere) return;
+    const std::string_view sides[] = {before_blanks(condition.substr(0, equals)),
+                                      after_blanks(condition.substr(equals + 2))};
+    for (int i = 0; i < 2; ++i) {
+        const std::string_view side = sides[i];
+        const std::size_t percent = side.find('%');
+        if (percent == nowhere) continue;
+        const std::size_t side_at = std::size_t(side.data() - line.data());
+        const percent_form form = percent_at(line, side_at + percent);
+        if (form.kind != percent_kind::variable || form.end > side_at + side.size()) continue;
+        std::string rest(side.substr(0, percent));
+        rest.append(side.substr(form.end - side_at));
+        if (rest == sides[1 - i]) at.push_back(form.at);
+    }
+}
+
+// The names a set /a expression may give a value: each word of letters, digits and _.
+void computed_names(std::string_view expression, std::vector<std::string_view> &names) {
+    const auto in_name = [](char c) { return is_letter(c) || is_digit(c) || c == '_'; };
+    for (std::size_t at = 0; at < expression.size();) {
+        if (!in_name(expression[at])) {
+            ++at;
+            continue;
+        }
+        const std::size_t start = at;
+        while (at < expression.size() && in_name(expression[at]))
+            ++at;
+        if (!is_digit(expression[start])) names.push_back(expression.substr(start, at - start));
+    }
+}
+
 bool writes_standard_output(const command &k) {
     return std::any_of(k.redirections.begin(), k.redirections.end(),
                        [](const redirection &r) { return r.handle == '1'; });
@@ -42,6 +111,7 @@ void check_command(std::string_view line, const command &k, const text_finding &
     if (k.kind == command_kind::if_head) {
         if (k.errorlevel_at != nowhere && k.runs_first)
             found(k.errorlevel_at, message_id::errorlevel, {});
+        if (k.errorlevel_at == nowhere) find_empty_tests(line, k, effects.empty_tests);
         return;
     }
     if (k.kind != command_kind::simple) return;
@@ -51,31 +121,49 @@ void check_command(std::string_view line, const command &k, const text_finding &
         const std::string_view target = first_word(text);
         if (!target.empty() && target[0] == ':') {
             found(k.call_at, message_id::call_label, target.substr(1));
+            effects.any_set = true;
             return;
         }
         read_called(text, read);
-        std::string_view name = target;
-        if (!name.empty() && name.front() == '"') name.remove_prefix(1);
-        if (!name.empty() && name.back() == '"') name.remove_suffix(1);
-        if (ends_with_any_case(name, ".bat") || ends_with_any_case(name, ".cmd"))
+        const std::string_view name = unquoted(target);
+        if (is_script(name)) {
             found(k.call_at, message_id::call_script, name);
+            effects.any_set = true;
+        } else if (may_be_script(name)) {
+            found(k.call_at, message_id::call_unknown, name);
+            effects.any_set = true;
+        } else if (name.find_first_of("%!") != nowhere) {
+            effects.any_set = true;
+        }
+    } else if (const std::string_view name = unquoted(first_word(text));
+               is_script(name) && effects.ends_at == nowhere) {
+        effects.ends_at = k.at;
+        effects.ends_message = message_id::batch_without_call;
+        effects.ends_subject = name;
     }
     if (at("goto")) {
         found(k.name_at, message_id::goto_label, {});
+        effects.any_set = true;
+        if (!k.conditional && !k.in_loop && k.depth == 0)
+            effects.goto_at = std::min(effects.goto_at, k.at);
     } else if (at("shift")) {
         found(k.name_at, message_id::shift, {});
     } else if (at("setlocal") || at("endlocal")) {
         found(k.name_at, message_id::setlocal, at("setlocal") ? "setlocal" : "endlocal");
     } else if (at("exit")) {
-        effects.exit_at = std::min(effects.exit_at, k.at);
+        if (effects.ends_at == nowhere) {
+            effects.ends_at = k.at;
+            effects.ends_message = message_id::exit;
+        }
     } else if (at("set")) {
         const set_command set = parse_set(text);
         if (set.form == set_command::arithmetic && k.before != separator::pipe &&
             k.after != separator::pipe && !writes_standard_output(k))
             found(k.at, message_id::arithmetic, {});
-        if (!k.followed && !set.name.empty() && set.form != set_command::shows &&
-            set.form != set_command::wrong)
-            effects.sets.emplace_back(k.at, set.name);
+        if (set.form == set_command::arithmetic) computed_names(set.value, effects.computed);
+        if (set.name.find_first_of("%!") != nowhere) effects.any_set = true;
+        if (!set.name.empty() && set.form != set_command::shows && set.form != set_command::wrong)
+            effects.sets.push_back({k.at, set.name, k.followed});
     } else if (k.followed) {
         return; // what follows on the line has the folder
     } else if (at("path")) {

@@ -11,8 +11,23 @@
 
 // What the commands of a logical line leave for the lines after it.
 struct command_effects {
-    std::vector<std::pair<std::size_t, std::string_view>> sets; // where, and the variable
-    std::size_t exit_at = nowhere;                              // the first exit
+    struct set {
+        std::size_t at;
+        std::string_view name;
+        bool followed; // more commands follow it on its line, which it gave its value
+    };
+    std::vector<set> sets;
+    std::vector<std::string_view> computed; // the names a set /a may give a value
+    // The first command after which a batch file runs no later line: an exit, or a batch file
+    // started without call.
+    std::size_t ends_at = nowhere;
+    message_id ends_message = message_id::exit;
+    std::string_view ends_subject;
+    std::size_t goto_at = nowhere; // a goto that always runs
+    // Whether any variable may be set from here on, or lines run out of turn: a call, a goto,
+    // a set of a name made as the line runs.
+    bool any_set = false;
+    std::vector<std::size_t> empty_tests; // the % of each %NAME% an if compares with nothing
 };
 
 // `line`: the logical line that `k` is a command of; offsets are into it.

@@ -117,6 +117,26 @@ constexpr message_row messages[] = {
      "a byte from 0x80 up: the program's commands are read in the Windows (ANSI) code page, a "
      "batch file in the console's (OEM) code page, so it may stand for another letter; save "
      "the script in the Windows code page, or keep such names ASCII"},
+    {message_id::unset_read, "unset", severity::note,
+     "nothing before this line sets {subject}, and Windows does not always: where it is unset, "
+     "a batch file reads %{subject}% as nothing, a command line as the text %{subject}%; set it "
+     "earlier in the script"},
+    {message_id::unset_tested, "unset", severity::warning,
+     "this if tests whether {subject} is empty, but where it is unset a command line reads "
+     "%{subject}% as the text %{subject}%, never as nothing, so the test takes the other "
+     "branch; test it with if [not] defined {subject}"},
+    {message_id::skipped, "skipped", severity::warning,
+     "a batch file never runs {subject}: the goto on line {line} jumps past, and only a label "
+     "could lead back; the program runs them in their turn; remove them, or put a label in "
+     "front"},
+    {message_id::call_unknown, "call-script", severity::note,
+     "call {subject} may run a batch file, {subject}.bat or {subject}.cmd, as PATH and PATHEXT "
+     "find it: then what it sets, its variables and its folder, does not reach the lines after "
+     "this one, which each run alone"},
+    {message_id::batch_without_call, "call-script", severity::warning,
+     "{subject} is started without call, and a batch file never comes back from it, so line "
+     "{line} and the lines after it run only in the program; write call {subject}, or end the "
+     "script with it"},
     {message_id::flat_echo_on, "echo", severity::error,
      "echo is on from here, so a batch file shows each command before it runs it, and the "
      "program shows none; start the script with @echo off"},

@@ -44,6 +44,11 @@ enum class message_id {
     nul,
     call_script,
     code_page,
+    unset_read,
+    unset_tested,
+    skipped,
+    call_unknown,
+    batch_without_call,
     // Why --flatten cannot rewrite a line.
     flat_echo_on,
     flat_echo_state,

@@ -1,5 +1,6 @@
 #include "check/script_checker.h"
 
+#include "batch/windows_variables.h"
 #include "check/text_scan.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ script_checker::script_checker(finding_sink report)
       text_found_([this](std::size_t at, message_id message, std::string_view subject) {
           found_at(text_offset_ + at, message, subject);
       }),
-      read_([this](std::string_view name) { variables_.read(name, reading_line_, decided_); }),
+      read_([this](std::string_view name) { read_variable(name); }),
       visit_([this](const command &k) {
           reading_line_ = first_line_ + line_at(k.at);
           // The first command to start is the first handed over.
@@ -47,6 +48,78 @@ void script_checker::found_at(std::size_t at, message_id message, std::string_vi
     found_.back().subject.assign(subject);
 }
 
+namespace {
+
+// A name as scripts write them, and not a stretch of text between two % that only reads as one.
+bool plain_name(std::string_view name) {
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return is_letter(c) || is_digit(c) || std::string_view("_-.$#@(){}[]").find(c) != nowhere;
+    });
+}
+
+} // namespace
+
+void script_checker::read_variable(std::string_view name) {
+    variables_.read(name, reading_line_, decided_);
+    // `name` lies in the line's text, after the % (or !) that opens its form.
+    const std::size_t at = std::size_t(name.data() - text_.data()) - 1;
+    if (any_set_ || text_[at] != '%' || !plain_name(name) || always_set(name) ||
+        dynamic_variable(name))
+        return;
+    key_.assign(name);
+    for (char &c : key_)
+        c = small_letter(c);
+    if (known_.count(key_)) return;
+    const std::vector<std::size_t> &tests = effects_.empty_tests;
+    if (std::find(tests.begin(), tests.end(), at) != tests.end())
+        found_at(at, message_id::unset_tested, name);
+    else if (told_unset_.insert(key_).second) // a note once a name is enough
+        found_at(at, message_id::unset_read, name);
+}
+
+// What the line set is known to the lines after it.
+void script_checker::learn_sets() {
+    const auto learn = [this](std::string_view name) {
+        key_.assign(name);
+        for (char &c : key_)
+            c = small_letter(c);
+        known_.insert(key_);
+    };
+    for (const command_effects::set &set : effects_.sets)
+        learn(set.name);
+    for (const std::string_view name : effects_.computed)
+        learn(name);
+    effects_.computed.clear();
+    any_set_ = any_set_ || effects_.any_set;
+    effects_.any_set = false;
+    effects_.empty_tests.clear();
+}
+
+// A batch file goes on after a goto that always runs only at a label.
+void script_checker::follow_goto(const line_shape &shape) {
+    const std::string_view code = after_blanks(text_);
+    if (goto_line_ && (shape.label_at != nowhere || code.substr(0, 1) == ":")) end_skipped();
+    if (goto_line_ && shape.has_command) {
+        if (!skipped_first_) skipped_first_ = first_line_;
+        skipped_last_ = lines_;
+    }
+    if (!goto_line_ && effects_.goto_at != nowhere)
+        goto_line_ = first_line_ + line_at(effects_.goto_at);
+    effects_.goto_at = nowhere;
+}
+
+void script_checker::end_skipped() {
+    if (skipped_first_) {
+        finding f{skipped_first_, 1, message_id::skipped,
+                  skipped_first_ == skipped_last_ ? "line " + std::to_string(skipped_first_)
+                                                  : "lines " + std::to_string(skipped_first_) +
+                                                        "-" + std::to_string(skipped_last_),
+                  goto_line_};
+        decided_.push_back(std::move(f));
+    }
+    goto_line_ = skipped_first_ = skipped_last_ = 0;
+}
+
 void script_checker::check_logical_line(bool dangling) {
     text_ = logical_.text();
     starts_ = &logical_.starts();
@@ -64,8 +137,12 @@ void script_checker::check_logical_line(bool dangling) {
         exit_->other_line = first_command_line_;
         decided_.push_back(*std::exchange(exit_, std::nullopt));
     }
-    if (effects_.exit_at != nowhere && !exit_) exit_ = place(effects_.exit_at, message_id::exit, 0);
-    effects_.exit_at = nowhere;
+    if (effects_.ends_at != nowhere && !exit_) {
+        exit_ = place(effects_.ends_at, effects_.ends_message, 0);
+        exit_->subject.assign(effects_.ends_subject);
+    }
+    effects_.ends_at = nowhere;
+    follow_goto(shape);
 
     // Each line's bytes and % forms, outside the comment.
     for (std::size_t k = 0; k < lines_of_.size(); ++k) {
@@ -107,10 +184,13 @@ void script_checker::check_logical_line(bool dangling) {
         report_(f);
     }
     found_.clear();
-    for (const auto &[at, name] : effects_.sets) {
-        sets_.push_back(place(at, message_id::variable_unused, 0));
-        sets_.back().subject.assign(name);
+    for (const command_effects::set &set : effects_.sets) {
+        // One with commands after it on its line waits only for a later line that reads it.
+        sets_.push_back(place(
+            set.at, set.followed ? message_id::variable_used : message_id::variable_unused, 0));
+        sets_.back().subject.assign(set.name);
     }
+    learn_sets();
     effects_.sets.clear();
     variables_.set(sets_, decided_);
     report_decided();
@@ -127,6 +207,7 @@ void script_checker::report_decided() {
 
 void script_checker::finish() {
     if (logical_.finish()) check_logical_line(true);
+    end_skipped();
     // An end line, an exit or an end-of-file mark with nothing after it does what it says.
     variables_.finish(decided_);
     report_decided();

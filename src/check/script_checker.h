@@ -13,7 +13,9 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 using finding_sink = std::function<void(const finding &)>;
@@ -35,6 +37,10 @@ class script_checker {
     finding place(std::size_t at, message_id message, std::uint64_t other_line) const;
     void found_at(std::size_t at, message_id message, std::string_view subject);
     void report_decided();
+    void read_variable(std::string_view name);
+    void learn_sets();
+    void follow_goto(const line_shape &shape);
+    void end_skipped();
 
     finding_sink report_;
     std::uint64_t lines_ = 0;
@@ -44,7 +50,15 @@ class script_checker {
     byte_rules bytes_;
     block_rules blocks_;
     variables variables_;
-    std::optional<finding> exit_;
+    std::optional<finding> exit_; // an exit, or a batch file started without call
+    // The names set so far, in small letters, and whether any name may be set by now: reads
+    // of others are of variables nothing set, until then.
+    std::unordered_set<std::string> known_, told_unset_;
+    bool any_set_ = false;
+    std::string key_;
+    // The lines after a goto that always runs, up to a label: the goto's, and the first and
+    // the last of them with a command.
+    std::uint64_t goto_line_ = 0, skipped_first_ = 0, skipped_last_ = 0;
     // The logical line under way: its text, where its lines start, the number of its first,
     // and the line that reads a variable now.
     std::string_view text_;

@@ -17,6 +17,8 @@ void variables::decide(const std::string &key, message_id message, std::uint64_t
     const auto waiting = waiting_.find(key);
     if (waiting == waiting_.end()) return;
     for (finding &set : waiting->second) {
+        if (set.message == message_id::variable_used && message != message_id::variable_used)
+            continue; // a set followed on its line: it gave its value there
         set.message = message;
         set.other_line = line;
         decided.push_back(std::move(set));
@@ -45,6 +47,6 @@ void variables::set(std::vector<finding> &sets, std::vector<finding> &decided) {
 void variables::finish(std::vector<finding> &decided) {
     for (auto &[name, sets] : waiting_)
         for (finding &set : sets)
-            decided.push_back(std::move(set));
+            if (set.message != message_id::variable_used) decided.push_back(std::move(set));
     waiting_.clear();
 }

@@ -15,7 +15,8 @@ class variables {
     // A line reads `name`: the sets waiting for it are decided.
     void read(std::string_view name, std::uint64_t line, std::vector<finding> &decided);
     // The sets of one line, which waits for no other: a set that the same line makes again is
-    // one of two branches, and both wait. Sets of the name still waiting are decided.
+    // one of two branches, and both wait. Sets of the name still waiting are decided. A set
+    // given as variable_used has commands after it on its line: only a read decides it.
     void set(std::vector<finding> &sets, std::vector<finding> &decided);
     // The end of the script: no line reads what is still waiting.
     void finish(std::vector<finding> &decided);

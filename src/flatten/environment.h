@@ -69,7 +69,3 @@ class environment {
     std::size_t prefix_size_ = 0;
     void count_prefix();
 };
-
-// Whether Windows sets `name` for every program (PATH, SystemRoot, ...): a variable the script
-// reads but never sets is then the same in the batch file and in the program.
-bool always_set(std::string_view name);

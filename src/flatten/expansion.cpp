@@ -2,6 +2,7 @@
 
 #include "batch/percent.h"
 #include "batch/text.h"
+#include "batch/windows_variables.h"
 
 #include <algorithm>
 #include <charconv>

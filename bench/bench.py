@@ -265,13 +265,13 @@ def main():
                   f"norvane")
 
     # norvane-check names a warning on most lines of these commands (a cd, a set): its findings
-    # go to a file, as an editor or a CI log would take them.
+    # go to a file in the form an editor or a CI log takes, which streams them.
     contenders = {}
     for prefix, build in (("", ours), ("base ", base)):
         if "norvane-check" in build:
             findings = path(prefix.strip() + "findings.txt")
             contenders[prefix + "check"] = functools.partial(
-                timed_run, [build["norvane-check"], commands], os.devnull, folder, findings,
+                timed_run, [build["norvane-check"], "--format=gcc", commands], os.devnull, folder, findings,
                 findings, check=False)
     times = interleaved(contenders, max(5, rounds // 2))
     check_ms = statistics.median(times["check"]) * 1000
@@ -294,14 +294,15 @@ def main():
         hostile = path("hostile.bat")
         with open(hostile, "w") as f:
             f.write(line + "\n")
-        ms = timed_run([ours["norvane-check"], hostile], os.devnull, folder, path("hostile.txt"),
+        ms = timed_run([ours["norvane-check"], "--format=gcc", hostile], os.devnull, folder, path("hostile.txt"),
                        path("hostile.txt"), check=False) * 1000
         print(f"norvane-check on one line of {name}: {ms:.0f} ms")
 
     checks = []
     # Its memory is that of the longest line, and of the variables it looks for.
     for kind, longest in (("lines-1000000", 0), ("one-line", 100_000_000)):
-        kib = peak_memory_kib(ours["norvane-check"], os.devnull, folder, inputs[kind])
+        kib = peak_memory_kib(ours["norvane-check"], os.devnull, folder,
+                              "--format=gcc " + inputs[kind])
         most = (longest >> 10) + MAX_CHECK_RSS_KIB
         checks.append((f"norvane-check peak memory, {kind}: {kib} KiB (at most {most:,}: the "
                        f"longest line and {MAX_CHECK_RSS_KIB} KiB)", kib <= most))

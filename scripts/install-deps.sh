@@ -6,7 +6,7 @@
 # command to run.
 set -uo pipefail
 
-required=(cmake ninja-build g++ make python3 libgtest-dev time strace gdb
+required=(cmake ninja-build g++ make python3 libgtest-dev time strace gdb patch
           clang libclang-rt-dev
           mingw-w64 wine64 icoutils lintian groff-base
           g++-multilib qemu-user-static libgtest-dev:i386)
@@ -22,9 +22,39 @@ missing() {
     done
 }
 
+# The SARIF validator comes from npm's registry, where only npm can fetch it; Debian packages
+# npm where a machine has none.
+command -v npm >/dev/null || optional+=(npm)
+sarif_validator=/opt/sarif-multitool/node_modules/.bin/sarif-multitool
+
+# install_sarif_validator: best effort, as the tests that need it skip without it.
+install_sarif_validator() {
+    [ -x "$sarif_validator" ] && return 0
+    if [ "$(id -u)" -ne 0 ] || ! command -v npm >/dev/null; then
+        echo "not installed: the SARIF validator (needs root and npm); its test is skipped"
+        return 0
+    fi
+    echo "installing: @microsoft/sarif-multitool from npm into /opt/sarif-multitool"
+    if npm install --prefix /opt/sarif-multitool --no-audit --no-fund --loglevel=error \
+            @microsoft/sarif-multitool >"$log" 2>&1; then
+        # Its install script, which npm may not run, makes the program executable.
+        chmod -f u+x /opt/sarif-multitool/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool || true
+    else
+        echo "not installed: the SARIF validator ($(tail -n1 "$log")); its test is skipped"
+    fi
+    return 0
+}
+
+log=$(mktemp)
+held=$(mktemp)
+trap 'rm -f "$log" "$held"' EXIT
+
 mapfile -t missing_required < <(missing "${required[@]}")
 mapfile -t missing_optional < <(missing "${optional[@]}")
-[ ${#missing_required[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
+if [ ${#missing_required[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ]; then
+    install_sarif_validator
+    exit 0
+fi
 if [ "$(id -u)" -ne 0 ]; then
     if [ ${#missing_required[@]} -ne 0 ]; then
         echo "missing: ${missing_required[*]} ${missing_optional[*]}"
@@ -35,10 +65,6 @@ if [ "$(id -u)" -ne 0 ]; then
          "take their fallback"
     exit 0
 fi
-
-log=$(mktemp)
-held=$(mktemp)
-trap 'rm -f "$log" "$held"' EXIT
 
 # A list that fails to update, as one does while a mirror is mid-sync, is named; the run goes
 # on with those that were read.
@@ -81,4 +107,5 @@ if [ ${#missing_optional[@]} -ne 0 ]; then
         echo "not installed: ${missing_optional[*]} ($(reason)); the tests" \
              "that need it take their fallback"
 fi
+install_sarif_validator
 exit 0

@@ -317,6 +317,108 @@ TEST(Check, JsonForm) {
     }
 }
 
+// The forms of the report, and what silences findings: each run's status and output.
+TEST(Check, FormsAndSilencing) {
+    const std::string tty =
+        "-:3:6: note: a byte from 0x80 up: the program's commands are read in the Windows (ANSI) "
+        "code page, a batch file in the console's (OEM) code page, so it may stand for another "
+        "letter; save the script in the Windows code page, or keep such names ASCII "
+        "[code-page]\n    3 | echo\\x09\\xe9 %A%\n      |         ^\n"
+        "      = write lines 1-3 as: set \"A=1\"&echo\\x09\\xe9 1\n"
+        "-:2:1: warning: set does not carry to the next line, so line 3, which uses A, does not "
+        "see this value; write the value there in its place [variable]\n"
+        "    2 | set A=1\n      | ^\n      = write lines 1-3 as: set \"A=1\"&echo\\x09\\xe9 1\n";
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string script;
+        int status;
+        std::string out;
+    } rows[] = {
+        // The line, a caret under the column as the line is shown, the fix.
+        {{"-"}, "@echo off\nset A=1\necho\t\xe9 %A%\n", 1, tty},
+        {{"--color=always", "--severity=warning", "-"},
+         "cd x\n",
+         1,
+         "\033[1m-:1:1: \033[m\033[1;35mwarning:\033[m cd does not carry to the next line; join "
+         "the commands that need this folder with &&: cd /d X && cmd [\033[1;35mfolder\033[m]\n"
+         "    1 | cd x\n      | \033[1;32m^\033[m\n"},
+        {{"--format=gcc", "-"},
+         "echo %1\n",
+         1,
+         "-:1:6: warning: %1 stands for an argument of the batch file (%0 for its name), and the "
+         "program has none: it stays as written; put the value in its place [arguments]\n"},
+        // No fix where --flatten cannot rewrite the script, or leaves the line as it is.
+        {{"--format=tty", "-"},
+         "echo %1\n",
+         1,
+         "-:1:6: warning: %1 stands for an argument of the batch file (%0 for its name), and the "
+         "program has none: it stays as written; put the value in its place [arguments]\n"
+         "    1 | echo %1\n      |      ^\n"},
+        {{"--format=diff", "-"},
+         "@echo off\r\nset A=1\r\necho %A%\r\necho b\r\n\r\n\r\n\r\necho c\r\nrem",
+         0,
+         "--- -\n+++ -\n@@ -1,9 +1,3 @@\n-@echo off\r\n-set A=1\r\n-echo %A%\r\n"
+         "+set \"A=1\"&echo 1\r\n-echo b\r\n+set \"A=1\"&echo b\r\n-\r\n-\r\n-\r\n-echo c\r\n"
+         "+set \"A=1\"&echo c\r\n-rem\n\\ No newline at end of file\n"},
+        {{"--format=diff", "-"},
+         "@echo off\necho a\necho b\necho c\necho d\necho e\necho f\necho g\nrem x\n",
+         0,
+         "--- -\n+++ -\n@@ -1,4 +1,3 @@\n-@echo off\n echo a\n echo b\n echo c\n"
+         "@@ -6,4 +5,3 @@\n echo e\n echo f\n echo g\n-rem x\n"},
+        {{"--format=diff", "-"},
+         "@echo off\necho a\n",
+         0,
+         "--- -\n+++ -\n@@ -1,2 +1,1 @@\n-@echo off\n echo a\n"},
+        {{"--format=diff", "-"}, "echo a\n", 1, ""},
+        // A directive silences its rules on the next line, or, before the first command but
+        // @echo off, in the whole script; a rule it does not know is a finding.
+        {{"--format=gcc", "-"},
+         "@echo off\n@rem norvane-check disable=folder,variable\ncd a\nset A=1\n"
+         ":: norvane-check disable=arguments why\necho %1\necho %2\n",
+         1,
+         "-:7:6: warning: %2 stands for an argument of the batch file (%0 for its name), and "
+         "the program has none: it stays as written; put the value in its place [arguments]\n"},
+        {{"--format=gcc", "-"},
+         "rem norvane-check disable=nosuch,folder\ncd a\ncd b\n",
+         1,
+         "-:1:27: warning: norvane-check has no rule nosuch, so this directive silences nothing "
+         "by that name; write one of the rules man norvane-check lists [directive]\n"},
+        {{"--format=gcc", "-"}, "REM  norvane-check  disable=folder\ncd a\n", 0, ""},
+        {{"--format=gcc", "-"},
+         "rem norvane-check: disable=folder\ncd a\n",
+         1,
+         "-:2:1: warning: cd does not carry to the next line; join the commands that need this "
+         "folder with &&: cd /d X && cmd [folder]\n"},
+        // The options do the same from the command line; the status counts what is shown.
+        {{"--format=gcc", "--exclude=folder,arguments", "-"}, "cd a\necho %1\n", 0, ""},
+        {{"--format=gcc", "--severity=error", "-"}, "cd a\n", 0, ""},
+        {{"--format=gcc", "--severity", "note", "-"},
+         "call x.bat\n",
+         0,
+         "-:1:1: note: what x.bat sets, its variables and its folder, does not reach the lines "
+         "after this one, which each run alone [call-script]\n"},
+        {{"--exclude=folder,nosuch", "-"}, "cd a\n", 2, ""},
+        {{"--severity=all", "-"}, "cd a\n", 2, ""},
+        {{"--color=red", "-"}, "cd a\n", 2, ""},
+    };
+    for (const auto &row : rows) {
+        const run done = check(row.arguments, row.script);
+        EXPECT_EQ(done.status, row.status) << row.script;
+        EXPECT_EQ(done.out, row.out) << row.script;
+    }
+    // SARIF (validated whole by scripts/test-sarif.sh): a result counts columns in code points,
+    // and carries the fix.
+    const std::string sarif =
+        check({"--format=sarif", "-"}, "@echo off\nset A=1\necho \xc3\xa9 %1 %A%\n").out;
+    for (const char *part :
+         {"{\"ruleId\": \"arguments\", \"ruleIndex\": 8, \"level\": \"warning\"",
+          "\"artifactLocation\": {\"uri\": \"-\"}, \"region\": {\"startLine\": 3, "
+          "\"startColumn\": 8}}}]",
+          "\"deletedRegion\": {\"startLine\": 1, \"endLine\": 3}, \"insertedContent\": "
+          "{\"text\": \"set \\\"A=1\\\"&echo \xc3\xa9  1\"}"})
+        EXPECT_NE(sarif.find(part), std::string::npos) << part << "\n" << sarif;
+}
+
 // A stream that gives `text` and then fails.
 std::FILE *failing_after(const std::string &text) {
     struct state {
@@ -396,11 +498,13 @@ TEST(Check, ExitStatusAndTotal) {
         {{"--format=xml", "-"},
          "",
          2,
-         "norvane-check: unknown format 'xml': it is gcc or json (norvane-check --help)\n"},
+         "norvane-check: unknown format 'xml': it is tty, gcc, json, sarif or diff (norvane-check "
+         "--help)\n"},
         {{"--format=", "-"},
          "",
          2,
-         "norvane-check: unknown format '': it is gcc or json (norvane-check --help)\n"},
+         "norvane-check: unknown format '': it is tty, gcc, json, sarif or diff (norvane-check "
+         "--help)\n"},
         {{"-x"}, "", 2, "norvane-check: unknown option '-x' (norvane-check --help)\n"},
         {{"-", "--formats"},
          "",
@@ -409,7 +513,8 @@ TEST(Check, ExitStatusAndTotal) {
         {{"-", "--format"},
          "",
          2,
-         "norvane-check: unknown format '': it is gcc or json (norvane-check --help)\n"},
+         "norvane-check: unknown format '': it is tty, gcc, json, sarif or diff (norvane-check "
+         "--help)\n"},
         {{"--help"}, "", 0, ""},
         {{"--flatten", "-", "-"},
          "",
@@ -442,9 +547,9 @@ TEST(Check, ExitStatusAndTotal) {
                   .out,
               "set \"X=1\"&echo 1 C:\\p\\\r\n");
     EXPECT_EQ(check({"--flatten", "-"}, "@echo off\ngoto x\n").out, "");
-    EXPECT_EQ(check({"-"}, "cd x\n").out, "-:1:1: warning: cd does not carry to the next line; "
-                                          "join the commands that need this folder with &&: "
-                                          "cd /d X && cmd [folder]\n");
+    EXPECT_EQ(check({"--format=gcc", "-"}, "cd x\n").out,
+              "-:1:1: warning: cd does not carry to the next line; join the commands that need "
+              "this folder with &&: cd /d X && cmd [folder]\n");
     // A read that fails part way: what was shown counts.
     const run failed = check({"-"}, "", failing_after("cd a\ncd b\ncd c\n"));
     EXPECT_EQ(failed.status, 2);

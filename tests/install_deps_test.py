@@ -13,6 +13,7 @@ OPTIONAL = "wine32:i386"
 STAND_INS = {
     "id": 'echo 0\n',
     "dpkg": 'echo i386\n',
+    "npm": 'echo "npm $*" >>"$STATE/calls"\n',
     "dpkg-query": 'grep -qx -- "${@: -1}" "$STATE/installed" && echo "install ok installed"\n',
     # FAKE_UPDATE: fails or works; FAKE_OPTIONAL: works, held (only with the versions held) or
     # never.

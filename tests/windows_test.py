@@ -213,7 +213,7 @@ class CheckedScripts(unittest.TestCase):
                 names.append(f"{'-'.join(sorted(rules)) or 'clean'}-{i}.bat")
                 with open(os.path.join(folder, names[-1]), "wb") as f:
                     f.write(b"".join(line + b"\r\n" for line in lines))
-            _, report = wine.run(ARGS.check, names, ARGS.prefix, folder)
+            _, report = wine.run(ARGS.check, ["--format=gcc"] + names, ARGS.prefix, folder)
             cmd = os.path.join(ARGS.prefix, "drive_c", "windows", "system32", "cmd.exe")
             for name, (rules, lines) in zip(names, self.SCRIPTS):
                 with self.subTest(name):
@@ -264,6 +264,13 @@ def run_both_ways(test, lines, name="script.bat"):
                                 ARGS.prefix, folder)
         if status != 0:
             return as_batch.rstrip(b"\r\n"), None, files_batch, None, flat
+        # The same as a diff, which patch applies to the script.
+        _, diff = wine.run(ARGS.check, ["--format=diff", "--script-path=" + windows_path, name],
+                           ARGS.prefix, folder)
+        if diff:  # empty where nothing changes
+            subprocess.run(["patch", "-s", "-p0"], input=diff, cwd=folder, check=True)
+        test.assertEqual(read(folder, name), flat)
+        fresh()
         status, console = convert(build, b"prog.c\r\n" + flat + b"end\r\n")
         test.assertEqual(status, 0, console)
         subprocess.run([ARGS.cc, "-o", "prog.exe", "prog.c"], cwd=build, check=True)

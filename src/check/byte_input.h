@@ -1,5 +1,5 @@
-// What differs between Windows and POSIX for norvane-check: standard input read as bytes, and
-// standard output written as bytes.
+// What differs between Windows and POSIX for norvane-check: standard input read as bytes,
+// standard output written as bytes, and whether standard output shows colour.
 #pragma once
 
 #include <cstdio>
@@ -11,3 +11,8 @@ std::FILE *standard_input_as_bytes();
 // Standard output written as it is given, for a flattened script, which keeps its own line
 // ends: on Windows not in text mode, which would write each LF as CR LF.
 void standard_output_as_bytes();
+
+// Whether standard output is a terminal that shows colour: on POSIX one whose TERM is not
+// dumb; on Windows a console that takes ANSI colour, which it is asked to until the program
+// ends.
+bool standard_output_shows_colour();

@@ -3,7 +3,12 @@
 #include "batch/script_lines.h"
 #include "check/report.h"
 #include "check/script_checker.h"
+#include "check/unified_diff.h"
 #include "flatten/flattener.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
 
 #include <cerrno>
 #include <cstdint>
@@ -15,24 +20,38 @@
 namespace {
 
 constexpr char usage[] =
-    "Usage: norvane-check [--format=gcc|json] [--script-path=PATH] FILE...\n"
+    "Usage: norvane-check [--format=tty|gcc|json|sarif] [--color=WHEN] [--exclude=RULE,...]\n"
+    "                     [--severity=LEVEL] [--script-path=PATH] FILE...\n"
     "       norvane-check --flatten [--script-path=PATH] FILE\n"
+    "       norvane-check --format=diff [--script-path=PATH] FILE...\n"
     "Names each line of a batch script that does something else once norvane has turned it\n"
     "into a C program, where every line runs alone through system(). FILE - is standard input.\n"
     "\n"
-    "  --format=gcc        a line a finding: FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE] (the\n"
-    "                      default)\n"
+    "  --format=tty        each finding as gcc shows one, with the line, a caret under the\n"
+    "                      column and the text --flatten writes instead (the default)\n"
+    "  --format=gcc        a line a finding: FILE:LINE:COLUMN: SEVERITY: MESSAGE [RULE], for\n"
+    "                      editors and scripts\n"
     "  --format=json       one JSON array of findings, each with its file, line, column,\n"
     "                      severity, rule and message\n"
+    "  --format=sarif      one SARIF 2.1.0 log, for code scanning\n"
+    "  --format=diff       what --flatten writes, as a unified diff against each FILE\n"
+    "  --color=WHEN        colour in the tty form: auto (where standard output is a terminal\n"
+    "                      and NO_COLOR is not set), always or never\n"
+    "  --exclude=RULE,...  report none of these rules\n"
+    "  --severity=LEVEL    report only findings of LEVEL (error, warning, note) and above\n"
     "  --flatten           write the script as lines that each run alone and together do what\n"
     "                      the batch file does, or name the lines that keep it from that\n"
     "  --script-path=PATH  the script's full path, for %~dp0 and its kin\n"
     "  --help              this text\n"
     "  --version           the version\n"
     "\n"
-    "Exit status: 0 where nothing but notes was found (with --flatten: where it was written), 1\n"
-    "where a warning or an error was (where a line keeps it from being flattened), 2 where a\n"
-    "file could not be read or the options are wrong. The rules: man norvane-check.\n";
+    "A line rem norvane-check disable=RULE,... (also @rem or ::) silences those rules on the\n"
+    "line after it, or in the whole script before its first command.\n"
+    "\n"
+    "Exit status: 0 where nothing but notes was reported (with --flatten and --format=diff:\n"
+    "where it was written), 1 where a warning or an error was (where a line keeps it from being\n"
+    "flattened), 2 where a file could not be read or the options are wrong. The rules: man\n"
+    "norvane-check.\n";
 
 struct totals {
     std::uint64_t by_severity[3] = {};
@@ -84,10 +103,36 @@ std::string shown_name(std::string_view name) {
 }
 
 struct options {
-    report_format format = report_format::gcc;
-    bool flatten = false;
+    report_format format = report_format::tty;
+    bool flatten = false, diff = false;
+    enum { automatic, always, never } colour = automatic;
+    std::vector<std::string> excluded;
+    severity lowest = severity::note;
     std::string script_path;
     std::vector<std::string_view> files;
+};
+
+// A script's lines as read, for the forms that show them or rewrite them.
+struct script_lines {
+    std::vector<std::string> lines, ends;
+    std::vector<rewrite> rewrites;
+    void add(std::string_view line, std::string_view end) {
+        lines.emplace_back(line);
+        ends.emplace_back(end);
+    }
+    flattener::rewrite_sink sink() {
+        return [this](std::uint64_t first, std::uint64_t last, const std::string *text,
+                      std::string_view end) {
+            // Lines dropped in front of one written as it was are only dropped.
+            if (text && first < last && *text == lines[last - 1] && end == ends[last - 1]) {
+                rewrites.push_back({first, last - 1, std::nullopt, {}});
+                first = last;
+            }
+            rewrites.push_back({first, last,
+                                text ? std::optional<std::string>(*text) : std::nullopt,
+                                std::string(end)});
+        };
+    }
 };
 
 // Opens a script by its name, - for standard input; says why not where it cannot.
@@ -119,22 +164,33 @@ bool check_file(std::string_view name, const check_streams &streams, const optio
     std::FILE *in = open_script(name, streams);
     if (!in) return false;
     script_checker checker([&](const finding &f) {
-        ++t.by_severity[static_cast<int>(severity_of(f.message))];
+        const severity level = severity_of(f.message);
+        if (level < o.lowest) return;
+        ++t.by_severity[static_cast<int>(level)];
         report.add(name, f);
     });
+    for (const std::string &rule : o.excluded)
+        checker.silence(rule);
     // Only the first line that keeps it from --flatten is named: the rest is not looked at.
     std::uint64_t blocked = 0;
     flattener judge(
         {o.script_path}, [](std::string_view, std::string_view) {},
         [&](const finding &f) { blocked = blocked ? std::min(blocked, f.line) : f.line; });
+    script_lines script;
+    const bool shown = report.shows_lines();
+    if (shown) judge.on_rewrite(script.sink());
     const bool read =
         read_script(name, in, streams, [&](std::string_view line, std::string_view end) {
             checker.check_line(line);
+            if (shown) script.add(line, end);
             if (!blocked) judge.add_line(line, end);
         });
+    if (read) {
+        checker.finish();
+        if (!blocked) judge.finish();
+    }
+    report.end_file(name, {script.lines, read && !blocked ? &script.rewrites : nullptr});
     if (!read) return false;
-    checker.finish();
-    if (!blocked) judge.finish();
     if (!blocked)
         ++t.flattenable;
     else if (t.first_block.empty())
@@ -142,9 +198,9 @@ bool check_file(std::string_view name, const check_streams &streams, const optio
     return true;
 }
 
-// --flatten: the script rewritten on `out`, or nothing there and why not on `err`.
-int flatten_file(const options &o, const check_streams &streams) {
-    const std::string_view name = o.files.front();
+// --flatten and --format=diff: the script rewritten on `out`, or its difference from the
+// file; or nothing there and why not on `err`.
+int flatten_file(std::string_view name, const options &o, const check_streams &streams) {
     std::FILE *in = open_script(name, streams);
     if (!in) return 2;
     std::string flat;
@@ -152,13 +208,19 @@ int flatten_file(const options &o, const check_streams &streams) {
     report_writer refusals(streams.err, report_format::gcc);
     flattener f(
         {o.script_path},
-        [&](std::string_view text, std::string_view end) { flat.append(text).append(end); },
+        [&](std::string_view text, std::string_view end) {
+            if (!o.diff) flat.append(text).append(end);
+        },
         [&](const finding &refusal) {
             refused = true;
             refusals.add(name, refusal);
         });
-    if (!read_script(name, in, streams,
-                     [&](std::string_view line, std::string_view end) { f.add_line(line, end); }))
+    script_lines script;
+    if (o.diff) f.on_rewrite(script.sink());
+    if (!read_script(name, in, streams, [&](std::string_view line, std::string_view end) {
+            if (o.diff) script.add(line, end);
+            f.add_line(line, end);
+        }))
         return 2;
     f.finish();
     refusals.close();
@@ -166,6 +228,7 @@ int flatten_file(const options &o, const check_streams &streams) {
         say(streams.err, shown_name(name) + " cannot be flattened: each line above keeps it");
         return 1;
     }
+    if (o.diff) flat = unified_diff(name, script.lines, script.ends, script.rewrites);
     streams.out_as_bytes();
     std::fwrite(flat.data(), 1, flat.size(), streams.out);
     if (std::fflush(streams.out) != 0 || std::ferror(streams.out)) {
@@ -174,6 +237,23 @@ int flatten_file(const options &o, const check_streams &streams) {
         return 2;
     }
     return 0;
+}
+
+// A comma-separated list of rules, each one known; false after saying which is not.
+bool read_rules(std::string_view list, const check_streams &streams,
+                std::vector<std::string> &rules) {
+    for (std::size_t from = 0; from <= list.size();) {
+        const std::size_t comma = std::min(list.size(), list.find(',', from));
+        const std::string_view rule = list.substr(from, comma - from);
+        if (!known_rule(rule)) {
+            say(streams.err, "unknown rule '" + shown_name(rule) +
+                                 "' in --exclude (man norvane-check lists the rules)");
+            return false;
+        }
+        rules.emplace_back(rule);
+        from = comma + 1;
+    }
+    return true;
 }
 
 // Reads the arguments into `o`. Returns the exit status where the run ends with them: after the
@@ -214,12 +294,39 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
             }
         } else if (is(a, "--format")) {
             const std::string_view value = value_of(a, "--format", i);
-            if (value != "gcc" && value != "json") {
+            const std::string_view names[] = {"tty", "gcc", "json", "sarif"};
+            const auto known = std::find(std::begin(names), std::end(names), value);
+            o.diff = value == "diff";
+            if (known == std::end(names) && !o.diff) {
                 say(streams.err, "unknown format '" + shown_name(value) +
-                                     "': it is gcc or json (norvane-check --help)");
+                                     "': it is tty, gcc, json, sarif or diff (norvane-check "
+                                     "--help)");
                 return 2;
             }
-            o.format = value == "gcc" ? report_format::gcc : report_format::json;
+            if (!o.diff) o.format = report_format(known - std::begin(names));
+        } else if (is(a, "--color") || is(a, "--colour")) {
+            const std::string_view value =
+                value_of(a, a.substr(0, 8) == "--colour" ? "--colour" : "--color", i);
+            if (value != "auto" && value != "always" && value != "never") {
+                say(streams.err, "unknown --color '" + shown_name(value) +
+                                     "': it is auto, always or never (norvane-check --help)");
+                return 2;
+            }
+            o.colour = value == "auto"     ? options::automatic
+                       : value == "always" ? options::always
+                                           : options::never;
+        } else if (is(a, "--exclude")) {
+            if (!read_rules(value_of(a, "--exclude", i), streams, o.excluded)) return 2;
+        } else if (is(a, "--severity")) {
+            const std::string_view value = value_of(a, "--severity", i);
+            if (value != "error" && value != "warning" && value != "note") {
+                say(streams.err, "unknown severity '" + shown_name(value) +
+                                     "': it is error, warning or note (norvane-check --help)");
+                return 2;
+            }
+            o.lowest = value == "error"     ? severity::error
+                       : value == "warning" ? severity::warning
+                                            : severity::note;
         } else {
             say(streams.err, "unknown option '" + shown_name(a) + "' (norvane-check --help)");
             return 2;
@@ -242,9 +349,20 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
 int run_check(const std::vector<std::string_view> &arguments, const check_streams &streams) {
     options o;
     if (const auto status = read_options(arguments, streams, o)) return *status;
-    if (o.flatten) return flatten_file(o, streams);
+    if (o.flatten) return flatten_file(o.files.front(), o, streams);
+    if (o.diff) {
+        int status = 0;
+        for (const std::string_view file : o.files)
+            status = std::max(status, flatten_file(file, o, streams));
+        return status;
+    }
     totals t;
-    report_writer report(streams.out, o.format);
+    const char *no_colour = std::getenv("NO_COLOR");
+    const bool colour =
+        o.format == report_format::tty &&
+        (o.colour == options::always ||
+         (o.colour == options::automatic && streams.out_is_terminal && !(no_colour && *no_colour)));
+    report_writer report(streams.out, o.format, colour);
     for (const std::string_view file : o.files)
         ++(check_file(file, streams, o, report, t) ? t.checked : t.unread);
     const bool written = report.close();

@@ -6,10 +6,11 @@
 #include <vector>
 
 struct check_streams {
-    std::FILE *standard_input; // read as bytes, for the script named -
-    std::FILE *out;            // the findings, or the flattened script, and nothing else
-    std::FILE *err;            // the total, and what could not be read or flattened
-    void (*out_as_bytes)();    // makes `out` write a flattened script's bytes as they are
+    std::FILE *standard_input;    // read as bytes, for the script named -
+    std::FILE *out;               // the findings, or the flattened script, and nothing else
+    std::FILE *err;               // the total, and what could not be read or flattened
+    void (*out_as_bytes)();       // makes `out` write a flattened script's bytes as they are
+    bool out_is_terminal = false; // a terminal that shows colour
 };
 
 // The whole run, for the arguments after the program's name; returns the exit status: 0 where

@@ -11,6 +11,6 @@ int main(int argc, char **argv) {
     std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
     std::setvbuf(stderr, err_buffer, _IOFBF, sizeof err_buffer);
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    return run_check(arguments,
-                     {standard_input_as_bytes(), stdout, stderr, standard_output_as_bytes});
+    return run_check(arguments, {standard_input_as_bytes(), stdout, stderr,
+                                 standard_output_as_bytes, standard_output_shows_colour()});
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -200,6 +201,45 @@ constexpr message_row messages[] = {
     {message_id::flat_unclean, "flatten", severity::error,
      "flattened, this line would still hold what norvane-check's {subject} rule names; write "
      "it otherwise"},
+    {message_id::unknown_rule, "directive", severity::warning,
+     "norvane-check has no rule {subject}, so this directive silences nothing by that name; "
+     "write one of the rules man norvane-check lists"},
+};
+
+struct rule_row {
+    const char *name;
+    const char *description;
+};
+
+constexpr rule_row rules[] = {
+    {"end-line", "A line that reads exactly end ends norvane's list of commands"},
+    {"eof-mark", "A Ctrl-Z ends norvane's input"},
+    {"cr-only", "A carriage return without a line feed"},
+    {"bom", "A UTF-8 byte-order mark, which cmd reads as part of the first command"},
+    {"block", "A block or a ^ continuation over several lines, which each run alone"},
+    {"label", "goto, call of a label, and labels: each line runs alone, with nothing to jump to"},
+    {"loop-variable", "%%x, a batch file's way of writing a for variable"},
+    {"percent", "%% and a lone %, which a command line keeps"},
+    {"arguments", "%0 to %9, %* and shift: the program has no arguments"},
+    {"folder", "A change of folder or drive that does not carry to the next line"},
+    {"variable", "A set whose value does not carry to the next line"},
+    {"arithmetic", "set /a, which writes its result in a command line"},
+    {"delayed", "!NAME!, which a command line leaves as written"},
+    {"setlocal", "setlocal and endlocal, which do nothing outside a batch file"},
+    {"errorlevel", "A test of the status of the line before, which a line cannot see"},
+    {"exit", "exit, which ends only its own line"},
+    {"quotes", "A line whose first and last quote cmd /c drops"},
+    {"long-line", "A line longer than cmd.exe runs"},
+    {"nul", "A NUL byte, which ends the command"},
+    {"call-script", "A batch file called, or started without call"},
+    {"code-page", "A byte from 0x80 up, which a command line reads in another code page"},
+    {"unset", "A variable nothing set, which a command line reads as its own text"},
+    {"skipped", "Lines that a goto jumps over, which the program runs"},
+    {"echo", "echo on, or echo alone, which --flatten cannot rewrite"},
+    {"call", "call, which --flatten cannot rewrite"},
+    {"syntax", "A line that cmd reads in a way --flatten cannot rewrite exactly"},
+    {"flatten", "A line --flatten would rewrite into one that norvane-check names"},
+    {"directive", "A directive that names no rule"},
 };
 
 const message_row &row_of(message_id id) {
@@ -208,8 +248,37 @@ const message_row &row_of(message_id id) {
 
 } // namespace
 
-static_assert(sizeof messages / sizeof messages[0] == int(message_id::flat_unclean) + 1,
+static_assert(sizeof messages / sizeof messages[0] == int(message_id::unknown_rule) + 1,
               "a row for every message");
+
+bool known_rule(std::string_view name) {
+    return rule_index(name) < rule_count();
+}
+
+std::size_t rule_count() {
+    return std::size(rules);
+}
+
+std::size_t rule_index(std::string_view name) {
+    return std::size_t(std::find_if(std::begin(rules), std::end(rules),
+                                    [&](const rule_row &row) { return name == row.name; }) -
+                       std::begin(rules));
+}
+
+const char *rule_name(std::size_t index) {
+    return rules[index].name;
+}
+
+const char *rule_description(std::size_t index) {
+    return rules[index].description;
+}
+
+severity rule_level(std::size_t index) {
+    severity level = severity::note;
+    for (const message_row &row : messages)
+        if (row.rule == std::string_view(rules[index].name)) level = std::max(level, row.level);
+    return level;
+}
 
 const char *rule_of(message_id message) {
     return row_of(message).rule;

@@ -73,6 +73,8 @@ enum class message_id {
     flat_setlocal,
     flat_parse,
     flat_unclean,
+    // A directive that names no rule; last, as it is of neither kind.
+    unknown_rule,
 };
 
 struct finding {
@@ -83,6 +85,16 @@ struct finding {
 };
 
 const char *rule_of(message_id message);
+// Whether `name` is a rule that a finding can have.
+bool known_rule(std::string_view name);
+
+// The rules, by index: how many, the index of a name (rule_count() where it is none), and each
+// one's name, short description and highest severity.
+std::size_t rule_count();
+std::size_t rule_index(std::string_view name);
+const char *rule_name(std::size_t index);
+const char *rule_description(std::size_t index);
+severity rule_level(std::size_t index);
 severity severity_of(message_id message);
 const char *severity_name(severity level);
 

@@ -120,6 +120,34 @@ void script_checker::end_skipped() {
     goto_line_ = skipped_first_ = skipped_last_ = 0;
 }
 
+// A directive silences its rules on the next line, or before the first command everywhere.
+void script_checker::read_directives(bool has_command) {
+    const directive d = read_directive(text_);
+    if (!d.found) {
+        for (const std::string &rule : silence_next_)
+            for (std::uint64_t line = first_line_; line <= lines_; ++line)
+                silencing_.silence_line(line, rule);
+        silence_next_.clear();
+        // Most scripts start with @echo off, which directives for the whole script may follow.
+        const std::string_view words = before_blanks(after_blanks(text_));
+        command_seen_ = command_seen_ || (has_command && !same_any_case(words, "@echo off") &&
+                                          !same_any_case(words, "echo off"));
+        return;
+    }
+    for (const auto &[at, rule] : d.rules) {
+        if (!known_rule(rule))
+            found_at(at, message_id::unknown_rule, rule);
+        else if (command_seen_)
+            silence_next_.emplace_back(rule);
+        else
+            silencing_.silence_everywhere(rule);
+    }
+}
+
+void script_checker::deliver(const finding &f) {
+    if (!silencing_.silenced(f)) report_(f);
+}
+
 void script_checker::check_logical_line(bool dangling) {
     text_ = logical_.text();
     starts_ = &logical_.starts();
@@ -143,6 +171,7 @@ void script_checker::check_logical_line(bool dangling) {
     }
     effects_.ends_at = nowhere;
     follow_goto(shape);
+    read_directives(shape.has_command);
 
     // Each line's bytes and % forms, outside the comment.
     for (std::size_t k = 0; k < lines_of_.size(); ++k) {
@@ -181,7 +210,7 @@ void script_checker::check_logical_line(bool dangling) {
     bool errorlevel_seen = false;
     for (const finding &f : found_) {
         if (f.message == message_id::errorlevel && std::exchange(errorlevel_seen, true)) continue;
-        report_(f);
+        deliver(f);
     }
     found_.clear();
     for (const command_effects::set &set : effects_.sets) {
@@ -201,7 +230,7 @@ void script_checker::report_decided() {
         return a.line != b.line ? a.line < b.line : a.column < b.column;
     });
     for (const finding &f : decided_)
-        report_(f);
+        deliver(f);
     decided_.clear();
 }
 

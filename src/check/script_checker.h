@@ -9,6 +9,7 @@
 #include "check/byte_rules.h"
 #include "check/command_rules.h"
 #include "check/rules.h"
+#include "check/silencing.h"
 #include "check/variables.h"
 
 #include <functional>
@@ -30,6 +31,8 @@ class script_checker {
     void check_line(std::string_view line);
     // The end of the script.
     void finish();
+    // Findings of `rule` are not reported, in the whole script.
+    void silence(std::string_view rule) { silencing_.silence_everywhere(rule); }
 
   private:
     void check_logical_line(bool dangling);
@@ -41,6 +44,8 @@ class script_checker {
     void learn_sets();
     void follow_goto(const line_shape &shape);
     void end_skipped();
+    void read_directives(bool has_command);
+    void deliver(const finding &f);
 
     finding_sink report_;
     std::uint64_t lines_ = 0;
@@ -50,7 +55,10 @@ class script_checker {
     byte_rules bytes_;
     block_rules blocks_;
     variables variables_;
-    std::optional<finding> exit_; // an exit, or a batch file started without call
+    silencing silencing_;
+    std::vector<std::string> silence_next_; // the rules a directive silences on the next line
+    bool command_seen_ = false;             // directives before it hold for the whole script
+    std::optional<finding> exit_;           // an exit, or a batch file started without call
     // The names set so far, in small letters, and whether any name may be set by now: reads
     // of others are of variables nothing set, until then.
     std::unordered_set<std::string> known_, told_unset_;

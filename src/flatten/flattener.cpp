@@ -217,10 +217,16 @@ void flattener::finish() {
         refuse(unclean_if_last_->line, unclean_if_last_->column, unclean_if_last_->message,
                unclean_if_last_->subject);
     write_held();
+    // The lines after the last one written are dropped.
+    if (rewrite_ && written_through_ + 1 < next_number_)
+        rewrite_(written_through_ + 1, next_number_ - 1, nullptr, {});
 }
 
 void flattener::write_held() {
-    if (held_) write_(held_->text.text, held_->line_end);
+    if (!held_) return;
+    write_(held_->text.text, held_->line_end);
+    if (rewrite_) rewrite_(written_through_ + 1, held_->last, &held_->text.text, held_->line_end);
+    written_through_ = held_->last;
     held_.reset();
 }
 
@@ -578,7 +584,7 @@ void flattener::end_statement() {
             if (line.text == "end") line.text = "@end"; // else norvane ends its list here
             check_written(line, prefix_size, tests_errorlevel != nowhere, first_line,
                           refusals_before, !unless_last.empty());
-            held_ = held_line{std::move(line), line_end, first_line,
+            held_ = held_line{std::move(line), line_end, first_line, lines_.back().number,
                               top_if_or_for || tests_errorlevel != nowhere};
         }
         dropped_since_held_ = false;

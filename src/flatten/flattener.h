@@ -35,6 +35,12 @@ class flattener {
     using refusal_sink = std::function<void(const finding &)>;
 
     flattener(flatten_options options, line_sink write, refusal_sink refuse);
+    // `rewrite`: for each line written, the script's lines it takes the place of, first to
+    // last, from the line after those the line before took; null text for lines dropped at the
+    // end. Each line of the script is in one.
+    using rewrite_sink = std::function<void(std::uint64_t first, std::uint64_t last,
+                                            const std::string *text, std::string_view line_end)>;
+    void on_rewrite(rewrite_sink rewrite) { rewrite_ = std::move(rewrite); }
     // One line of the script, without its line end, and that line end ("\n", "\r\n" or none).
     void add_line(std::string_view line, std::string_view line_end);
     void finish();
@@ -55,8 +61,8 @@ class flattener {
     struct held_line {
         flat_text text;
         std::string line_end;
-        std::uint64_t number;
-        bool ends_in_if_or_for; // an if or a for at its top, whose command &if would join
+        std::uint64_t number, last; // its first line and last line of the script
+        bool ends_in_if_or_for;     // an if or a for at its top, whose command &if would join
     };
 
     void end_statement();
@@ -72,6 +78,8 @@ class flattener {
     flatten_options options_;
     line_sink write_;
     refusal_sink refuse_;
+    rewrite_sink rewrite_;
+    std::uint64_t written_through_ = 0; // the last line of the script a written line took
 
     environment env_;
     bool echo_off_ = false, delayed_ = false, shifted_ = false;

@@ -198,6 +198,7 @@ TEST(Check, EachRuleFlagsItsLinesAndNoNearMiss) {
          "1:1 n call-script 'conda', 2:1 n call-script 'tools\\setup'"},
         {"other.bat\necho after\nb.CMD x\n", "1:1 w call-script 'other.bat' @2"},
         {"echo a\nother.bat\n:: only comments after\n", ""},
+        {"b.bat & exit /b\necho c\n", "1:1 w call-script 'b.bat' @2, 1:9 w exit @2"},
         // A set with commands after it on its line: only a later line that reads it is told.
         {"set X=1& echo hi\necho %X%\nset Y=1& echo %Y%\nset Z=1& echo\nset Z=2\n",
          "1:1 w variable 'X' @2, 3:15 n unset 'Y', 5:1 w variable 'Z'"},

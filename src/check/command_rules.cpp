@@ -136,10 +136,9 @@ void check_command(std::string_view line, const command &k, const text_finding &
             effects.any_set = true;
         }
     } else if (const std::string_view name = unquoted(first_word(text));
-               is_script(name) && effects.ends_at == nowhere) {
-        effects.ends_at = k.at;
-        effects.ends_message = message_id::batch_without_call;
-        effects.ends_subject = name;
+               is_script(name) && effects.batch_at == nowhere) {
+        effects.batch_at = k.at;
+        effects.batch_name = name;
     }
     if (at("goto")) {
         found(k.name_at, message_id::goto_label, {});
@@ -151,10 +150,7 @@ void check_command(std::string_view line, const command &k, const text_finding &
     } else if (at("setlocal") || at("endlocal")) {
         found(k.name_at, message_id::setlocal, at("setlocal") ? "setlocal" : "endlocal");
     } else if (at("exit")) {
-        if (effects.ends_at == nowhere) {
-            effects.ends_at = k.at;
-            effects.ends_message = message_id::exit;
-        }
+        effects.exit_at = std::min(effects.exit_at, k.at);
     } else if (at("set")) {
         const set_command set = parse_set(text);
         if (set.form == set_command::arithmetic && k.before != separator::pipe &&

@@ -18,11 +18,10 @@ struct command_effects {
     };
     std::vector<set> sets;
     std::vector<std::string_view> computed; // the names a set /a may give a value
-    // The first command after which a batch file runs no later line: an exit, or a batch file
-    // started without call.
-    std::size_t ends_at = nowhere;
-    message_id ends_message = message_id::exit;
-    std::string_view ends_subject;
+    // The first commands after which a batch file runs no later line: an exit, and a batch
+    // file started without call, and its name.
+    std::size_t exit_at = nowhere, batch_at = nowhere;
+    std::string_view batch_name;
     std::size_t goto_at = nowhere; // a goto that always runs
     // Whether any variable may be set from here on, or lines run out of turn: a call, a goto,
     // a set of a name made as the line runs.

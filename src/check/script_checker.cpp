@@ -161,15 +161,19 @@ void script_checker::check_logical_line(bool dangling) {
 
     first_command_line_ = 0;
     const line_shape shape = lexer_.lex(text_, visit_);
-    if (exit_ && shape.has_command) {
-        exit_->other_line = first_command_line_;
-        decided_.push_back(*std::exchange(exit_, std::nullopt));
+    // An exit, or a batch file started without call, waits for the next line with a command.
+    for (std::optional<finding> *ending : {&exit_, &batch_}) {
+        if (*ending && shape.has_command) {
+            (*ending)->other_line = first_command_line_;
+            decided_.push_back(*std::exchange(*ending, std::nullopt));
+        }
     }
-    if (effects_.ends_at != nowhere && !exit_) {
-        exit_ = place(effects_.ends_at, effects_.ends_message, 0);
-        exit_->subject.assign(effects_.ends_subject);
+    if (effects_.exit_at != nowhere && !exit_) exit_ = place(effects_.exit_at, message_id::exit, 0);
+    if (effects_.batch_at != nowhere && !batch_) {
+        batch_ = place(effects_.batch_at, message_id::batch_without_call, 0);
+        batch_->subject.assign(effects_.batch_name);
     }
-    effects_.ends_at = nowhere;
+    effects_.exit_at = effects_.batch_at = nowhere;
     follow_goto(shape);
     read_directives(shape.has_command);
 

@@ -58,7 +58,7 @@ class script_checker {
     silencing silencing_;
     std::vector<std::string> silence_next_; // the rules a directive silences on the next line
     bool command_seen_ = false;             // directives before it hold for the whole script
-    std::optional<finding> exit_;           // an exit, or a batch file started without call
+    std::optional<finding> exit_, batch_;   // an exit, a batch file started without call
     // The names set so far, in small letters, and whether any name may be set by now: reads
     // of others are of variables nothing set, until then.
     std::unordered_set<std::string> known_, told_unset_;

@@ -135,7 +135,8 @@ void check_command(std::string_view line, const command &k, const text_finding &
         } else if (name.find_first_of("%!") != nowhere) {
             effects.any_set = true;
         }
-    } else if (const std::string_view name = unquoted(first_word(text));
+    } else if (const std::string_view name =
+                   unquoted(line.substr(k.name_at, k.name_end - k.name_at));
                is_script(name) && effects.batch_at == nowhere) {
         effects.batch_at = k.at;
         effects.batch_name = name;

@@ -60,35 +60,29 @@ bool plain_name(std::string_view name) {
 } // namespace
 
 void script_checker::read_variable(std::string_view name) {
-    variables_.read(name, reading_line_, decided_);
     // `name` lies in the line's text, after the % (or !) that opens its form.
     const std::size_t at = std::size_t(name.data() - text_.data()) - 1;
-    if (any_set_ || text_[at] != '%' || !plain_name(name) || always_set(name) ||
-        dynamic_variable(name))
+    const bool look_up = !any_set_ && text_[at] == '%';
+    variables::name_state *state = variables_.read(name, reading_line_, decided_, look_up);
+    if (!state || state->set) return;
+    // A name told unset once was asked this already.
+    if (!state->told_unset && (!plain_name(name) || always_set(name) || dynamic_variable(name))) {
+        state->set = true; // as good as set: the next read need not ask again
         return;
-    key_.assign(name);
-    for (char &c : key_)
-        c = small_letter(c);
-    if (known_.count(key_)) return;
+    }
     const std::vector<std::size_t> &tests = effects_.empty_tests;
-    if (std::find(tests.begin(), tests.end(), at) != tests.end())
+    if (std::find(tests.begin(), tests.end(), at) != tests.end()) {
         found_at(at, message_id::unset_tested, name);
-    else if (told_unset_.insert(key_).second) // a note once a name is enough
+    } else if (!state->told_unset) { // a note once a name is enough
+        state->told_unset = true;
         found_at(at, message_id::unset_read, name);
+    }
 }
 
-// What the line set is known to the lines after it.
+// What the line set by set /a is known to the lines after it; the rest, through its sets.
 void script_checker::learn_sets() {
-    const auto learn = [this](std::string_view name) {
-        key_.assign(name);
-        for (char &c : key_)
-            c = small_letter(c);
-        known_.insert(key_);
-    };
-    for (const command_effects::set &set : effects_.sets)
-        learn(set.name);
     for (const std::string_view name : effects_.computed)
-        learn(name);
+        variables_.learn(name);
     effects_.computed.clear();
     any_set_ = any_set_ || effects_.any_set;
     effects_.any_set = false;
@@ -97,8 +91,8 @@ void script_checker::learn_sets() {
 
 // A batch file goes on after a goto that always runs only at a label.
 void script_checker::follow_goto(const line_shape &shape) {
-    const std::string_view code = after_blanks(text_);
-    if (goto_line_ && (shape.label_at != nowhere || code.substr(0, 1) == ":")) end_skipped();
+    if (goto_line_ && (shape.label_at != nowhere || after_blanks(text_).substr(0, 1) == ":"))
+        end_skipped();
     if (goto_line_ && shape.has_command) {
         if (!skipped_first_) skipped_first_ = first_line_;
         skipped_last_ = lines_;
@@ -122,16 +116,21 @@ void script_checker::end_skipped() {
 
 // A directive silences its rules on the next line, or before the first command everywhere.
 void script_checker::read_directives(bool has_command) {
-    const directive d = read_directive(text_);
+    // Most lines start with a command's name, and are no directive.
+    const bool plain =
+        !text_.empty() && is_letter(text_.front()) && small_letter(text_.front()) != 'r';
+    if (plain && command_seen_ && silence_next_.empty()) return;
+    const directive d = plain ? directive{} : read_directive(text_);
     if (!d.found) {
         for (const std::string &rule : silence_next_)
             for (std::uint64_t line = first_line_; line <= lines_; ++line)
                 silencing_.silence_line(line, rule);
         silence_next_.clear();
         // Most scripts start with @echo off, which directives for the whole script may follow.
-        const std::string_view words = before_blanks(after_blanks(text_));
-        command_seen_ = command_seen_ || (has_command && !same_any_case(words, "@echo off") &&
-                                          !same_any_case(words, "echo off"));
+        if (!command_seen_ && has_command) {
+            const std::string_view words = before_blanks(after_blanks(text_));
+            command_seen_ = !same_any_case(words, "@echo off") && !same_any_case(words, "echo off");
+        }
         return;
     }
     for (const auto &[at, rule] : d.rules) {

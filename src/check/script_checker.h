@@ -16,7 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 using finding_sink = std::function<void(const finding &)>;
@@ -59,11 +58,9 @@ class script_checker {
     std::vector<std::string> silence_next_; // the rules a directive silences on the next line
     bool command_seen_ = false;             // directives before it hold for the whole script
     std::optional<finding> exit_, batch_;   // an exit, a batch file started without call
-    // The names set so far, in small letters, and whether any name may be set by now: reads
-    // of others are of variables nothing set, until then.
-    std::unordered_set<std::string> known_, told_unset_;
+    // Whether any name may be set by now: until then, a read of one the script did not set is
+    // of a variable nothing set.
     bool any_set_ = false;
-    std::string key_;
     // The lines after a goto that always runs, up to a label: the goto's, and the first and
     // the last of them with a command.
     std::uint64_t goto_line_ = 0, skipped_first_ = 0, skipped_last_ = 0;

@@ -1,6 +1,6 @@
 // The check of one script, a logical line at a time (lines that ^ joins are one), as norvane
-// takes its lines. Memory stays that of the longest logical line and of the variables whose use
-// is still looked for.
+// takes its lines. Memory stays that of the longest logical line and of the names of the
+// variables the script sets or reads unset.
 #pragma once
 
 #include "batch/lexer.h"

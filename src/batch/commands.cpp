@@ -2,15 +2,13 @@
 
 #include "batch/text.h"
 
-namespace {
-
-std::string_view unquoted(std::string_view text) {
-    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
-    if (!text.empty() && text.back() == '"') text.remove_suffix(1);
-    return text;
+bool names_batch_file(std::string_view name) {
+    const auto ends_in = [&](std::string_view ending) {
+        return name.size() > ending.size() &&
+               same_any_case(name.substr(name.size() - ending.size()), ending);
+    };
+    return ends_in(".bat") || ends_in(".cmd");
 }
-
-} // namespace
 
 set_command parse_set(std::string_view text) {
     std::string_view arguments = after_blanks(text.substr(3));

@@ -15,6 +15,9 @@ struct set_command {
     bool quoted; // set "NAME=value"
 };
 
+// Whether `name`, a command's name without its quotes, is a batch file's: NAME.bat or NAME.cmd.
+bool names_batch_file(std::string_view name);
+
 // `text` starts with the word set.
 set_command parse_set(std::string_view text);
 

@@ -51,6 +51,12 @@ std::size_t find_any_case(std::string_view text, std::string_view word) {
     return at == text.end() ? nowhere : std::size_t(at - text.begin());
 }
 
+std::string_view unquoted(std::string_view text) {
+    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+    if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+    return text;
+}
+
 std::string_view after_blanks(std::string_view text) {
     while (!text.empty() && is_blank(text.front()))
         text.remove_prefix(1);

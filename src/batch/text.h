@@ -43,4 +43,6 @@ bool same_any_case(std::string_view text, std::string_view word);
 bool same_name(std::string_view a, std::string_view b);
 
 std::string_view after_blanks(std::string_view text);
+// `text` without a quote at its start and one at its end.
+std::string_view unquoted(std::string_view text);
 std::string_view before_blanks(std::string_view text);

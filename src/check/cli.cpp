@@ -3,16 +3,16 @@
 #include "batch/script_lines.h"
 #include "check/report.h"
 #include "check/script_checker.h"
+#include "check/silencing.h"
 #include "check/unified_diff.h"
 #include "flatten/flattener.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <iterator>
-
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <string>
@@ -105,7 +105,7 @@ std::string shown_name(std::string_view name) {
 struct options {
     report_format format = report_format::tty;
     bool flatten = false, diff = false;
-    enum { automatic, always, never } colour = automatic;
+    enum when { automatic, always, never } colour = automatic; // in --color's order
     std::vector<std::string> excluded;
     severity lowest = severity::note;
     std::string script_path;
@@ -242,16 +242,13 @@ int flatten_file(std::string_view name, const options &o, const check_streams &s
 // A comma-separated list of rules, each one known; false after saying which is not.
 bool read_rules(std::string_view list, const check_streams &streams,
                 std::vector<std::string> &rules) {
-    for (std::size_t from = 0; from <= list.size();) {
-        const std::size_t comma = std::min(list.size(), list.find(',', from));
-        const std::string_view rule = list.substr(from, comma - from);
+    for (const auto &[at, rule] : rule_list(list)) {
         if (!known_rule(rule)) {
             say(streams.err, "unknown rule '" + shown_name(rule) +
                                  "' in --exclude (man norvane-check lists the rules)");
             return false;
         }
         rules.emplace_back(rule);
-        from = comma + 1;
     }
     return true;
 }
@@ -273,6 +270,21 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
     const auto is = [](std::string_view a, std::string_view option) {
         return a == option || a.substr(0, option.size() + 1) == std::string(option) + "=";
     };
+    // The index of `value` among `names`, or -1 after saying what it may be.
+    const auto choice = [&](std::string_view what, std::string_view value,
+                            std::initializer_list<std::string_view> names) {
+        const auto known = std::find(names.begin(), names.end(), value);
+        if (known != names.end()) return int(known - names.begin());
+        std::string listed;
+        for (const std::string_view *name = names.begin(); name != names.end(); ++name)
+            listed.append(name == names.begin()     ? ""
+                          : name + 1 == names.end() ? " or "
+                                                    : ", ")
+                .append(*name);
+        say(streams.err, "unknown " + std::string(what) + " '" + shown_name(value) + "': it is " +
+                             listed + " (norvane-check --help)");
+        return -1;
+    };
     bool options_end = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view a = arguments[i];
@@ -293,40 +305,26 @@ std::optional<int> read_options(const std::vector<std::string_view> &arguments,
                 return 2;
             }
         } else if (is(a, "--format")) {
-            const std::string_view value = value_of(a, "--format", i);
-            const std::string_view names[] = {"tty", "gcc", "json", "sarif"};
-            const auto known = std::find(std::begin(names), std::end(names), value);
-            o.diff = value == "diff";
-            if (known == std::end(names) && !o.diff) {
-                say(streams.err, "unknown format '" + shown_name(value) +
-                                     "': it is tty, gcc, json, sarif or diff (norvane-check "
-                                     "--help)");
-                return 2;
-            }
-            if (!o.diff) o.format = report_format(known - std::begin(names));
+            // In report_format's order, then diff, which is --flatten's.
+            const int format = choice("format", value_of(a, "--format", i),
+                                      {"tty", "gcc", "json", "sarif", "diff"});
+            if (format < 0) return 2;
+            o.diff = format == 4;
+            if (!o.diff) o.format = report_format(format);
         } else if (is(a, "--color") || is(a, "--colour")) {
-            const std::string_view value =
-                value_of(a, a.substr(0, 8) == "--colour" ? "--colour" : "--color", i);
-            if (value != "auto" && value != "always" && value != "never") {
-                say(streams.err, "unknown --color '" + shown_name(value) +
-                                     "': it is auto, always or never (norvane-check --help)");
-                return 2;
-            }
-            o.colour = value == "auto"     ? options::automatic
-                       : value == "always" ? options::always
-                                           : options::never;
+            const std::string_view option = a.substr(0, 8) == "--colour" ? "--colour" : "--color";
+            const int colour =
+                choice("--color", value_of(a, option, i), {"auto", "always", "never"});
+            if (colour < 0) return 2;
+            o.colour = options::when(colour);
         } else if (is(a, "--exclude")) {
             if (!read_rules(value_of(a, "--exclude", i), streams, o.excluded)) return 2;
         } else if (is(a, "--severity")) {
-            const std::string_view value = value_of(a, "--severity", i);
-            if (value != "error" && value != "warning" && value != "note") {
-                say(streams.err, "unknown severity '" + shown_name(value) +
-                                     "': it is error, warning or note (norvane-check --help)");
-                return 2;
-            }
-            o.lowest = value == "error"     ? severity::error
-                       : value == "warning" ? severity::warning
-                                            : severity::note;
+            // From the highest, as severity counts them the other way.
+            const int level =
+                choice("severity", value_of(a, "--severity", i), {"error", "warning", "note"});
+            if (level < 0) return 2;
+            o.lowest = severity(2 - level);
         } else {
             say(streams.err, "unknown option '" + shown_name(a) + "' (norvane-check --help)");
             return 2;

@@ -8,22 +8,11 @@
 
 namespace {
 
-std::string_view unquoted(std::string_view text) {
-    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
-    if (!text.empty() && text.back() == '"') text.remove_suffix(1);
-    return text;
-}
-
 std::string_view first_word(std::string_view text) {
     std::size_t end = 0;
     for (bool quoted = false; end < text.size() && (quoted || !is_blank(text[end])); ++end)
         if (text[end] == '"') quoted = !quoted;
     return text.substr(0, end);
-}
-
-bool ends_with_any_case(std::string_view text, std::string_view ending) {
-    return text.size() > ending.size() &&
-           same_any_case(text.substr(text.size() - ending.size()), ending);
 }
 
 // call expands its command's % forms once more, so %%NAME%% reads NAME.
@@ -35,10 +24,6 @@ void read_called(std::string_view text, const variable_read &read) {
         if (!name.empty()) read(name);
         at = close + 2;
     }
-}
-
-bool is_script(std::string_view name) {
-    return ends_with_any_case(name, ".bat") || ends_with_any_case(name, ".cmd");
 }
 
 // The commands cmd runs itself, which call runs as they are.
@@ -126,7 +111,7 @@ void check_command(std::string_view line, const command &k, const text_finding &
         }
         read_called(text, read);
         const std::string_view name = unquoted(target);
-        if (is_script(name)) {
+        if (names_batch_file(name)) {
             found(k.call_at, message_id::call_script, name);
             effects.any_set = true;
         } else if (may_be_script(name)) {
@@ -137,7 +122,7 @@ void check_command(std::string_view line, const command &k, const text_finding &
         }
     } else if (const std::string_view name =
                    unquoted(line.substr(k.name_at, k.name_end - k.name_at));
-               is_script(name) && effects.batch_at == nowhere) {
+               names_batch_file(name) && effects.batch_at == nowhere) {
         effects.batch_at = k.at;
         effects.batch_name = name;
     }

@@ -3,10 +3,6 @@
 
 namespace {
 
-const char *level_name(severity level) {
-    return level == severity::error ? "error" : level == severity::warning ? "warning" : "note";
-}
-
 // A file's name as a relative URI: / between folders, each byte that is no letter, digit or
 // one of -._~/ written %XX.
 void append_uri(std::string &out, std::string_view file) {
@@ -62,7 +58,7 @@ void append_sarif_start(std::string &out) {
         out += "\", \"shortDescription\": {\"text\": ";
         append_json(out, rule_description(i));
         out.append("}, \"defaultConfiguration\": {\"level\": \"")
-            .append(level_name(rule_level(i)))
+            .append(severity_name(rule_level(i)))
             .append("\"}}");
     }
     out += "]}},\n    \"columnKind\": \"unicodeCodePoints\",\n    \"results\": [";
@@ -77,7 +73,7 @@ void append_sarif_result(std::string &out, std::string_view file, const finding 
     const char *rule = rule_of(f.message);
     out += "\n      {\"ruleId\": \"";
     out.append(rule).append("\", \"ruleIndex\": ").append(std::to_string(rule_index(rule)));
-    out.append(", \"level\": \"").append(level_name(severity_of(f.message)));
+    out.append(", \"level\": \"").append(severity_name(severity_of(f.message)));
     out += "\", \"message\": {\"text\": ";
     std::string message;
     append_message(message, f);

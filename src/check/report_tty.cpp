@@ -8,11 +8,6 @@ namespace {
 
 constexpr const char *green = "\033[1;32m", *plain = "\033[m";
 
-std::string lines_named(std::uint64_t first, std::uint64_t last) {
-    return first == last ? "line " + std::to_string(first)
-                         : "lines " + std::to_string(first) + "-" + std::to_string(last);
-}
-
 } // namespace
 
 const rewrite *rewrite_of(const script_view &script, std::uint64_t line) {

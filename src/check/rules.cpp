@@ -292,6 +292,11 @@ const char *severity_name(severity level) {
     return level == severity::error ? "error" : level == severity::warning ? "warning" : "note";
 }
 
+std::string lines_named(std::uint64_t first, std::uint64_t last) {
+    return first == last ? "line " + std::to_string(first)
+                         : "lines " + std::to_string(first) + "-" + std::to_string(last);
+}
+
 void append_message(std::string &out, const finding &f) {
     std::string_view text = row_of(f.message).text;
     for (std::size_t brace; (brace = text.find('{')) != std::string_view::npos;) {

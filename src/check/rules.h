@@ -98,6 +98,9 @@ severity rule_level(std::size_t index);
 severity severity_of(message_id message);
 const char *severity_name(severity level);
 
+// "line N", or "lines N-M" where they are more.
+std::string lines_named(std::uint64_t first, std::uint64_t last);
+
 // Appends the finding's text to `out`, the script's words in it written so that any terminal
 // shows them as they are: bytes other than printable ASCII as \xNN.
 void append_message(std::string &out, const finding &f);

@@ -104,12 +104,8 @@ void script_checker::follow_goto(const line_shape &shape) {
 
 void script_checker::end_skipped() {
     if (skipped_first_) {
-        finding f{skipped_first_, 1, message_id::skipped,
-                  skipped_first_ == skipped_last_ ? "line " + std::to_string(skipped_first_)
-                                                  : "lines " + std::to_string(skipped_first_) +
-                                                        "-" + std::to_string(skipped_last_),
-                  goto_line_};
-        decided_.push_back(std::move(f));
+        decided_.push_back({skipped_first_, 1, message_id::skipped,
+                            lines_named(skipped_first_, skipped_last_), goto_line_});
     }
     goto_line_ = skipped_first_ = skipped_last_ = 0;
 }

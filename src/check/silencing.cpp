@@ -33,14 +33,20 @@ directive read_directive(std::string_view line) {
     d.found = true;
     // The list ends at a blank: what follows is the user's reason.
     const std::size_t end = std::min(text.size(), text.find_first_of(" \t"));
-    const std::string_view list = text.substr(0, end);
+    d.rules = rule_list(text.substr(0, end));
+    for (auto &[at, rule] : d.rules)
+        at += std::size_t(text.data() - line.data());
+    return d;
+}
+
+std::vector<std::pair<std::size_t, std::string_view>> rule_list(std::string_view list) {
+    std::vector<std::pair<std::size_t, std::string_view>> rules;
     for (std::size_t from = 0; from <= list.size();) {
         const std::size_t comma = std::min(list.size(), list.find(',', from));
-        d.rules.emplace_back(std::size_t(list.data() - line.data()) + from,
-                             list.substr(from, comma - from));
+        rules.emplace_back(from, list.substr(from, comma - from));
         from = comma + 1;
     }
-    return d;
+    return rules;
 }
 
 void silencing::silence_line(std::uint64_t line, std::string_view rule) {

@@ -20,6 +20,9 @@ struct directive {
 };
 directive read_directive(std::string_view line);
 
+// The rules of RULE[,RULE...], each with its offset in `list`.
+std::vector<std::pair<std::size_t, std::string_view>> rule_list(std::string_view list);
+
 class silencing {
   public:
     // Every finding of `rule`, in the whole script.

@@ -525,14 +525,8 @@ void flattener::end_statement() {
                 } else {
                     later(k.at, message_id::flat_branch_folder);
                 }
-            } else if (std::string_view plain = name; !plain.empty()) {
-                if (plain.front() == '"') plain.remove_prefix(1);
-                if (!plain.empty() && plain.back() == '"') plain.remove_suffix(1);
-                const std::string_view type =
-                    plain.substr(plain.size() - std::min<std::size_t>(plain.size(), 4));
-                if (plain.size() > 4 &&
-                    (same_any_case(type, ".bat") || same_any_case(type, ".cmd")))
-                    later(k.at, message_id::flat_batch_file, plain);
+            } else if (names_batch_file(unquoted(name))) {
+                later(k.at, message_id::flat_batch_file, unquoted(name));
             }
         }
     }
